@@ -1,0 +1,25 @@
+// The program's windows and how they find each other.
+#pragma once
+#include <memory>
+
+#include "core/fr_main.h"
+#include "platform/api/platform.h"
+
+namespace np {
+
+class Program {
+ public:
+  explicit Program(Platform& platform) : platform_(platform) {}
+
+  // Loads frMain, whose load step is the whole start-up. False when it failed
+  // to load; the error has gone to the sink by then.
+  bool Start();
+
+  frMain* Main() { return main_.get(); }
+
+ private:
+  Platform& platform_;
+  std::unique_ptr<frMain> main_;
+};
+
+}  // namespace np

@@ -1,0 +1,27 @@
+// The operating-system services the core is given, one reference each.
+#pragma once
+#include "platform/api/application.h"
+#include "platform/api/clock.h"
+#include "platform/api/error_sink.h"
+#include "platform/api/keyboard.h"
+#include "platform/api/message_box.h"
+#include "platform/api/registry.h"
+#include "platform/api/text_codec.h"
+#include "platform/api/tray_shell.h"
+#include "platform/api/window_system.h"
+
+namespace np {
+
+struct Platform {
+  Application& app;
+  Clock& clock;
+  Keyboard& keyboard;
+  TrayShell& tray;
+  MessageBoxes& boxes;
+  WindowSystem& windows;
+  TextCodec& codec;
+  RegistryApi& registry;
+  ErrorSink& errors;
+};
+
+}  // namespace np

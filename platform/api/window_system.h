@@ -1,0 +1,68 @@
+// Top-level windows with their few controls and timers, as the core's windows need them.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace np {
+
+using WindowId = std::uint32_t;   // 0 is no window
+using ControlId = std::uint32_t;  // unique across all windows; 0 is no control
+
+// Layouts are in twips; the backend turns them into pixels through the
+// screen's twips per pixel (1440 / DPI).
+struct TwipsRect {
+  int left, top, width, height;
+};
+
+enum class FormKind {
+  kHidden,       // never shown, no taskbar button; hosts timers and callbacks
+  kFixedDialog,  // fixed single border, title bar and close box, centred on the screen
+};
+
+struct FormSpec {
+  std::wstring caption;
+  int client_width_twips;
+  int client_height_twips;
+  FormKind kind;
+};
+
+// What a window reports to its owner in the core. The backend runs each call
+// through the error sink, so a handler may throw RuntimeError.
+class FormEvents {
+ public:
+  virtual ~FormEvents() = default;
+  virtual void OnTimer(int /*timer_id*/) {}
+  // Pixel coordinates from the message; the tray callback arrives this way too.
+  virtual void OnMouseMove(int /*x*/, int /*y*/) {}
+  // After every change of a check box's value, by the user or by the program.
+  virtual void OnControlClick(ControlId /*control*/) {}
+  // The user closed the window; it and its controls are already gone.
+  virtual void OnUserClosed() {}
+};
+
+class WindowSystem {
+ public:
+  virtual ~WindowSystem() = default;
+  // Creates the window hidden, with the application icon. Throws RuntimeError.
+  virtual WindowId CreateForm(const FormSpec& spec, FormEvents& events) = 0;
+  // Unloads the window; its controls and timers go with it. Unknown ids are ignored.
+  virtual void DestroyForm(WindowId form) = 0;
+  // Shows the window modeless and without owner.
+  virtual void ShowForm(WindowId form) = 0;
+  // The native window handle and the numeric handle of its icon.
+  virtual std::uintptr_t Handle(WindowId form) = 0;
+  virtual std::uintptr_t IconHandle(WindowId form) = 0;
+  virtual void StartTimer(WindowId form, int timer_id, std::uint32_t interval_ms) = 0;
+  virtual void StopTimer(WindowId form, int timer_id) = 0;
+  // Controls take the tab order of their creation. Both throw RuntimeError.
+  virtual ControlId AddCheckBox(WindowId form, const TwipsRect& rect, const std::wstring& caption) = 0;
+  virtual ControlId AddTextBox(WindowId form, const TwipsRect& rect, const std::wstring& tooltip) = 0;
+  // Check box values: 0 unticked, 1 ticked, 2 greyed. Setting a different value
+  // raises OnControlClick before returning, as a user's click does.
+  virtual int CheckValue(ControlId box) = 0;
+  virtual void SetCheckValue(ControlId box, int value) = 0;
+  virtual std::wstring Text(ControlId control) = 0;
+  virtual void SetText(ControlId control, const std::wstring& text) = 0;
+};
+
+}  // namespace np

@@ -1,0 +1,36 @@
+// The whole fake platform in one object, as the unit tests drive it.
+#pragma once
+#include "platform/api/platform.h"
+#include "platform/common/error_reporter.h"
+#include "platform/fake/call_log.h"
+#include "platform/fake/fake_clock.h"
+#include "platform/fake/fake_devices.h"
+#include "platform/fake/fake_registry.h"
+#include "platform/fake/fake_text_codec.h"
+#include "platform/fake/fake_window_system.h"
+
+namespace np {
+
+class FakePlatform {
+ public:
+  FakePlatform();
+  FakePlatform(const FakePlatform&) = delete;
+  FakePlatform& operator=(const FakePlatform&) = delete;
+
+  // The message loop for ms milliseconds; it stops when the process has ended.
+  void RunFor(std::uint64_t ms);
+
+  FakeClock clock;
+  CallLog log{clock};
+  FakeApplication app{log};
+  FakeKeyboard keyboard{log};
+  FakeTrayShell tray{log};
+  FakeMessageBoxes boxes{log};
+  FakeTextCodec codec;
+  ErrorReporter errors{boxes, codec, L"Norvane Pellumin"};
+  FakeWindowSystem windows{clock, log, errors};
+  FakeRegistry registry;
+  Platform platform{app, clock, keyboard, tray, boxes, windows, codec, registry, errors};
+};
+
+}  // namespace np

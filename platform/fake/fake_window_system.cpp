@@ -1,0 +1,157 @@
+// An in-memory window system with a message loop driven by the fake clock.
+#include "platform/fake/fake_window_system.h"
+
+#include <algorithm>
+#include <tuple>
+#include <utility>
+
+namespace np {
+
+namespace {
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+}  // namespace
+
+FakeForm& FakeWindowSystem::form(WindowId id) {
+  auto it = forms_.find(id);
+  if (it == forms_.end()) throw RuntimeError("no such window");
+  return it->second;
+}
+
+FakeControl& FakeWindowSystem::control(ControlId id) {
+  auto it = controls_.find(id);
+  if (it == controls_.end() || forms_.count(it->second.form) == 0) throw RuntimeError("no such control");
+  return it->second;
+}
+
+WindowId FakeWindowSystem::CreateForm(const FormSpec& spec, FormEvents& events) {
+  log_.Add("CreateForm \"" + Narrow(spec.caption) + "\"");
+  if (std::exchange(fail_next_create_, false)) throw RuntimeError("window creation failed");
+  const WindowId id = next_form_++;
+  forms_.emplace(id, FakeForm{spec, &events, 0x10000u + id * 0x10u, false, {}});
+  return id;
+}
+
+void FakeWindowSystem::DestroyForm(WindowId id) {
+  log_.Add("DestroyForm");
+  if (forms_.erase(id) == 0) return;
+  std::erase_if(controls_, [id](const auto& entry) { return entry.second.form == id; });
+}
+
+void FakeWindowSystem::ShowForm(WindowId id) {
+  log_.Add("ShowForm");
+  form(id).visible = true;
+}
+
+std::uintptr_t FakeWindowSystem::Handle(WindowId id) { return form(id).handle; }
+
+std::uintptr_t FakeWindowSystem::IconHandle(WindowId id) {
+  form(id);
+  return app_icon;
+}
+
+void FakeWindowSystem::StartTimer(WindowId id, int timer_id, std::uint32_t interval_ms) {
+  log_.Add("SetTimer " + std::to_string(timer_id) + " " + std::to_string(interval_ms));
+  interval_ms = std::max<std::uint32_t>(interval_ms, 1);
+  form(id).timers[timer_id] = FakeTimer{interval_ms, clock_.NowMs() + interval_ms};
+}
+
+void FakeWindowSystem::StopTimer(WindowId id, int timer_id) {
+  log_.Add("KillTimer " + std::to_string(timer_id));
+  form(id).timers.erase(timer_id);
+}
+
+ControlId FakeWindowSystem::AddControl(WindowId id, FakeControl added) {
+  const auto siblings = std::count_if(controls_.begin(), controls_.end(),
+                                      [id](const auto& entry) { return entry.second.form == id; });
+  form(id);
+  added.tab_index = static_cast<int>(siblings);
+  controls_.emplace(next_control_, std::move(added));
+  return next_control_++;
+}
+
+ControlId FakeWindowSystem::AddCheckBox(WindowId id, const TwipsRect& rect, const std::wstring& caption) {
+  return AddControl(id, FakeControl{id, ControlKind::kCheckBox, rect, caption, {}, {}});
+}
+
+ControlId FakeWindowSystem::AddTextBox(WindowId id, const TwipsRect& rect, const std::wstring& tooltip) {
+  return AddControl(id, FakeControl{id, ControlKind::kTextBox, rect, {}, tooltip, {}});
+}
+
+int FakeWindowSystem::CheckValue(ControlId box) { return control(box).check; }
+
+void FakeWindowSystem::SetCheckValue(ControlId box, int value) {
+  log_.Add("SetCheck " + std::to_string(value));
+  FakeControl& c = control(box);
+  if (std::exchange(c.check, value) == value) return;
+  // Called from inside a handler: the click runs synchronously, errors pass out.
+  form(c.form).events->OnControlClick(box);
+}
+
+std::wstring FakeWindowSystem::Text(ControlId id) { return control(id).text; }
+
+void FakeWindowSystem::SetText(ControlId id, const std::wstring& text) {
+  log_.Add("SetText \"" + Narrow(text) + "\"");
+  control(id).text = text;
+}
+
+void FakeWindowSystem::Dispatch(WindowId id, const std::function<void(FormEvents&)>& call) {
+  auto it = forms_.find(id);
+  if (it == forms_.end()) return;
+  FormEvents& events = *it->second.events;
+  RunHandler(errors_, [&] { call(events); });
+}
+
+void FakeWindowSystem::RunUntil(std::uint64_t t, const std::function<bool()>& stop) {
+  for (;;) {
+    if (stop && stop()) return;
+    WindowId due_form = 0;
+    int due_timer = 0;
+    std::uint64_t due = t + 1;
+    for (const auto& [id, f] : forms_) {
+      for (const auto& [timer_id, timer] : f.timers) {
+        if (timer.due_ms < due) std::tie(due_form, due_timer, due) = std::tie(id, timer_id, timer.due_ms);
+      }
+    }
+    if (due_form == 0) break;
+    clock_.AdvanceTo(due);
+    // The period runs on its own schedule; ticks missed while the thread slept
+    // collapse into the one being delivered now.
+    FakeTimer& timer = forms_.at(due_form).timers.at(due_timer);
+    const std::uint64_t missed = (clock_.NowMs() - due) / timer.interval_ms;
+    timer.due_ms = due + (missed + 1) * timer.interval_ms;
+    Dispatch(due_form, [due_timer](FormEvents& e) { e.OnTimer(due_timer); });
+  }
+  clock_.AdvanceTo(t);
+}
+
+void FakeWindowSystem::UserClose(WindowId id) {
+  auto it = forms_.find(id);
+  if (it == forms_.end()) return;
+  FormEvents& events = *it->second.events;
+  DestroyForm(id);
+  RunHandler(errors_, [&] { events.OnUserClosed(); });
+}
+
+void FakeWindowSystem::UserClick(ControlId box) {
+  FakeControl& c = control(box);
+  c.check = c.check == 1 ? 0 : 1;
+  Dispatch(c.form, [box](FormEvents& e) { e.OnControlClick(box); });
+}
+
+void FakeWindowSystem::PostMouseMove(WindowId id, int x, int y) {
+  Dispatch(id, [x, y](FormEvents& e) { e.OnMouseMove(x, y); });
+}
+
+const FakeForm* FakeWindowSystem::Find(WindowId id) const {
+  auto it = forms_.find(id);
+  return it == forms_.end() ? nullptr : &it->second;
+}
+
+std::optional<WindowId> FakeWindowSystem::FindByCaption(const std::wstring& caption) const {
+  for (const auto& [id, f] : forms_) {
+    if (f.spec.caption == caption) return id;
+  }
+  return std::nullopt;
+}
+
+}  // namespace np

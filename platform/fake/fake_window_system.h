@@ -1,0 +1,95 @@
+// An in-memory window system: forms, controls and timers that hold their
+// state like real ones, plus a message loop that fires due timers in order.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "platform/api/error_sink.h"
+#include "platform/api/window_system.h"
+#include "platform/fake/call_log.h"
+#include "platform/fake/fake_clock.h"
+
+namespace np {
+
+enum class ControlKind { kCheckBox, kTextBox };
+
+struct FakeControl {
+  WindowId form;
+  ControlKind kind;
+  TwipsRect rect;
+  std::wstring caption, tooltip, text;
+  int check = 0;
+  int tab_index = 0;
+};
+
+struct FakeTimer {
+  std::uint32_t interval_ms;
+  std::uint64_t due_ms;
+};
+
+struct FakeForm {
+  FormSpec spec;
+  FormEvents* events;
+  std::uintptr_t handle;
+  bool visible = false;
+  std::map<int, FakeTimer> timers;
+};
+
+class FakeWindowSystem final : public WindowSystem {
+ public:
+  FakeWindowSystem(FakeClock& clock, CallLog& log, ErrorSink& errors) : clock_(clock), log_(log), errors_(errors) {}
+
+  WindowId CreateForm(const FormSpec& spec, FormEvents& events) override;
+  void DestroyForm(WindowId form) override;
+  void ShowForm(WindowId form) override;
+  std::uintptr_t Handle(WindowId form) override;
+  std::uintptr_t IconHandle(WindowId form) override;
+  void StartTimer(WindowId form, int timer_id, std::uint32_t interval_ms) override;
+  void StopTimer(WindowId form, int timer_id) override;
+  ControlId AddCheckBox(WindowId form, const TwipsRect& rect, const std::wstring& caption) override;
+  ControlId AddTextBox(WindowId form, const TwipsRect& rect, const std::wstring& tooltip) override;
+  int CheckValue(ControlId box) override;
+  void SetCheckValue(ControlId box, int value) override;
+  std::wstring Text(ControlId control) override;
+  void SetText(ControlId control, const std::wstring& text) override;
+
+  // The message loop: until time t, fire each due timer in order, at most one
+  // tick per timer however late it is. Stops early when stop() turns true.
+  void RunUntil(std::uint64_t t, const std::function<bool()>& stop = {});
+
+  // What a user does to the windows.
+  void UserClose(WindowId form);
+  void UserClick(ControlId box);
+  void UserType(ControlId box, const std::wstring& text) { control(box).text = text; }
+  // A WM_MOUSEMOVE arriving at the window (the tray callback comes this way).
+  void PostMouseMove(WindowId form, int x, int y);
+
+  // Inspection.
+  const FakeForm* Find(WindowId form) const;
+  std::optional<WindowId> FindByCaption(const std::wstring& caption) const;
+  const FakeControl& Control(ControlId id) const { return controls_.at(id); }
+  std::size_t FormCount() const { return forms_.size(); }
+  std::size_t FormsCreated() const { return next_form_ - 1; }
+  void FailNextCreate() { fail_next_create_ = true; }
+  std::uintptr_t app_icon = 0x0001002B;
+
+ private:
+  FakeForm& form(WindowId id);
+  FakeControl& control(ControlId id);
+  ControlId AddControl(WindowId form, FakeControl control);
+  void Dispatch(WindowId form, const std::function<void(FormEvents&)>& call);
+
+  FakeClock& clock_;
+  CallLog& log_;
+  ErrorSink& errors_;
+  std::map<WindowId, FakeForm> forms_;
+  std::map<ControlId, FakeControl> controls_;
+  WindowId next_form_ = 1;
+  ControlId next_control_ = 1;
+  bool fail_next_create_ = false;
+};
+
+}  // namespace np

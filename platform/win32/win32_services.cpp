@@ -1,0 +1,60 @@
+// The Win32 backend of the small services.
+#include "platform/win32/win32_services.h"
+
+#include <shellapi.h>
+
+#include <cstddef>
+
+#include "platform/win32/win32_text_codec.h"
+
+namespace np {
+
+// The core's record must be the shell's first-version ANSI layout, byte for byte.
+static_assert(sizeof(AnsiNotifyIconData) == NOTIFYICONDATAA_V1_SIZE);
+static_assert(offsetof(AnsiNotifyIconData, hWnd) == offsetof(NOTIFYICONDATAA, hWnd));
+static_assert(offsetof(AnsiNotifyIconData, uID) == offsetof(NOTIFYICONDATAA, uID));
+static_assert(offsetof(AnsiNotifyIconData, uCallbackMessage) == offsetof(NOTIFYICONDATAA, uCallbackMessage));
+static_assert(offsetof(AnsiNotifyIconData, hIcon) == offsetof(NOTIFYICONDATAA, hIcon));
+static_assert(offsetof(AnsiNotifyIconData, szTip) == offsetof(NOTIFYICONDATAA, szTip));
+
+std::uint64_t Win32Clock::NowMs() { return GetTickCount64(); }
+
+void Win32Clock::Sleep(std::uint32_t ms) { ::Sleep(ms); }
+
+void Win32Keyboard::KeybdEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags, std::uintptr_t extra_info) {
+  keybd_event(vk, scan, flags, extra_info);
+}
+
+bool Win32TrayShell::NotifyIconA(std::uint32_t message, AnsiNotifyIconData* data) {
+  return Shell_NotifyIconA(message, reinterpret_cast<NOTIFYICONDATAA*>(data)) != FALSE;
+}
+
+int Win32MessageBoxes::Show(const std::wstring& text, const std::wstring& caption, unsigned type) {
+  return MessageBoxA(nullptr, ToAnsiCp(text).c_str(), ToAnsiCp(caption).c_str(), type);
+}
+
+bool Win32Application::PrevInstance() {
+  // The mutex is held for the life of the process; the system drops it at exit.
+  if (instance_mutex_ == nullptr) {
+    instance_mutex_ = CreateMutexA(nullptr, FALSE, "NorvanePellumin.SingleInstance");
+    prev_instance_ = instance_mutex_ != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+  }
+  return prev_instance_;
+}
+
+std::wstring Win32Application::ModuleFileName() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);  // truncated: a long path
+  }
+}
+
+void Win32Application::EndProcess() { ExitProcess(0); }
+
+}  // namespace np

@@ -1,0 +1,45 @@
+// The Win32 backend of the small services: clock, keyboard, tray, message box, application.
+#pragma once
+#include <windows.h>
+
+#include "platform/api/application.h"
+#include "platform/api/clock.h"
+#include "platform/api/keyboard.h"
+#include "platform/api/message_box.h"
+#include "platform/api/tray_shell.h"
+
+namespace np {
+
+class Win32Clock final : public Clock {
+ public:
+  std::uint64_t NowMs() override;
+  void Sleep(std::uint32_t ms) override;
+};
+
+class Win32Keyboard final : public Keyboard {
+ public:
+  void KeybdEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags, std::uintptr_t extra_info) override;
+};
+
+class Win32TrayShell final : public TrayShell {
+ public:
+  bool NotifyIconA(std::uint32_t message, AnsiNotifyIconData* data) override;
+};
+
+class Win32MessageBoxes final : public MessageBoxes {
+ public:
+  int Show(const std::wstring& text, const std::wstring& caption, unsigned type) override;
+};
+
+class Win32Application final : public Application {
+ public:
+  bool PrevInstance() override;
+  std::wstring ModuleFileName() override;
+  void EndProcess() override;
+
+ private:
+  HANDLE instance_mutex_ = nullptr;
+  bool prev_instance_ = false;
+};
+
+}  // namespace np

@@ -1,0 +1,233 @@
+// Top-level windows, their controls and timers, in plain Win32.
+#include "platform/win32/win32_window_system.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "platform/common/twips.h"
+#include "platform/win32/win32_text_codec.h"
+
+namespace np {
+
+namespace {
+
+constexpr char kFormClass[] = "NorvanePelluminForm";
+
+struct Frame {
+  DWORD style, ex_style;
+};
+
+Frame FrameOf(FormKind kind) {
+  // A fixed single border: caption and close box, no sizing, no min/max box.
+  const DWORD fixed = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+  if (kind == FormKind::kHidden) return {fixed, WS_EX_TOOLWINDOW};  // no taskbar button, ever
+  return {fixed, WS_EX_CONTROLPARENT};
+}
+
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+  if (screen != nullptr) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+}  // namespace
+
+Win32WindowSystem::Win32WindowSystem(HINSTANCE instance, HICON app_icon, ErrorSink& errors)
+    : instance_(instance),
+      icon_(app_icon),
+      errors_(errors),
+      dpi_(ScreenDpi()),
+      font_(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))) {}
+
+int Win32WindowSystem::Pixels(int twips) const { return TwipsToPixels(twips, dpi_); }
+
+Win32WindowSystem::Window& Win32WindowSystem::window(WindowId id) {
+  auto it = windows_.find(id);
+  if (it == windows_.end()) throw RuntimeError("the window is not loaded");
+  return it->second;
+}
+
+HWND Win32WindowSystem::control(ControlId id) {
+  auto it = controls_.find(id);
+  if (it == controls_.end()) throw RuntimeError("the control is not loaded");
+  return it->second.hwnd;
+}
+
+WindowId Win32WindowSystem::CreateForm(const FormSpec& spec, FormEvents& events) {
+  static const bool registered = [this] {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = instance_;
+    wc.hIcon = icon_;
+    wc.hIconSm = icon_;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kFormClass;
+    return RegisterClassExA(&wc) != 0;
+  }();
+  if (!registered) throw RuntimeError("cannot register the window class");
+
+  const Frame frame = FrameOf(spec.kind);
+  RECT r{0, 0, Pixels(spec.client_width_twips), Pixels(spec.client_height_twips)};
+  AdjustWindowRectEx(&r, frame.style, FALSE, frame.ex_style);
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  int x = 0, y = 0;
+  if (spec.kind == FormKind::kFixedDialog) {
+    x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  }
+
+  const WindowId id = next_window_++;
+  Window& w = windows_[id] = Window{this, id, nullptr, &events};
+  HWND hwnd = CreateWindowExA(frame.ex_style, kFormClass, ToAnsiCp(spec.caption).c_str(), frame.style, x, y,
+                              width, height, nullptr, nullptr, instance_, &w);
+  if (hwnd == nullptr) {
+    windows_.erase(id);
+    throw RuntimeError("cannot create the window");
+  }
+  return id;
+}
+
+void Win32WindowSystem::DestroyForm(WindowId id) {
+  auto it = windows_.find(id);
+  if (it == windows_.end()) return;
+  std::erase_if(controls_, [id](const auto& entry) { return entry.second.form == id; });
+  DestroyWindow(it->second.hwnd);  // timers, children and tooltips go with it
+  windows_.erase(id);
+}
+
+void Win32WindowSystem::ShowForm(WindowId id) {
+  HWND hwnd = window(id).hwnd;
+  ShowWindow(hwnd, SW_SHOWNORMAL);
+  SetForegroundWindow(hwnd);
+}
+
+std::uintptr_t Win32WindowSystem::Handle(WindowId id) { return reinterpret_cast<std::uintptr_t>(window(id).hwnd); }
+
+std::uintptr_t Win32WindowSystem::IconHandle(WindowId id) {
+  window(id);
+  return reinterpret_cast<std::uintptr_t>(icon_);
+}
+
+void Win32WindowSystem::StartTimer(WindowId id, int timer_id, std::uint32_t interval_ms) {
+  if (SetTimer(window(id).hwnd, static_cast<UINT_PTR>(timer_id), interval_ms, nullptr) == 0) {
+    throw RuntimeError("cannot start a timer");
+  }
+}
+
+void Win32WindowSystem::StopTimer(WindowId id, int timer_id) {
+  KillTimer(window(id).hwnd, static_cast<UINT_PTR>(timer_id));
+}
+
+HWND Win32WindowSystem::CreateChild(WindowId form, ControlId id, const char* cls, DWORD style, DWORD ex_style,
+                                    const TwipsRect& rect, const std::wstring& text) {
+  HWND parent = window(form).hwnd;
+  HWND child = CreateWindowExA(ex_style, cls, ToAnsiCp(text).c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | style,
+                               Pixels(rect.left), Pixels(rect.top), Pixels(rect.width), Pixels(rect.height), parent,
+                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), instance_, nullptr);
+  if (child == nullptr) throw RuntimeError("cannot create a control");
+  SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  controls_[id] = Control{form, child};
+  return child;
+}
+
+void Win32WindowSystem::AddTooltip(HWND parent, HWND tool, const std::wstring& text) {
+  HWND tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr, instance_, nullptr);
+  if (tip == nullptr) throw RuntimeError("cannot create a tooltip");
+  std::string ansi = ToAnsiCp(text);
+  TOOLINFOA info{};
+  info.cbSize = TTTOOLINFOA_V2_SIZE;  // accepted by every common-controls version
+  info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  info.hwnd = parent;
+  info.uId = reinterpret_cast<UINT_PTR>(tool);
+  info.lpszText = ansi.data();
+  SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+ControlId Win32WindowSystem::AddCheckBox(WindowId form, const TwipsRect& rect, const std::wstring& caption) {
+  const ControlId id = next_control_++;
+  CreateChild(form, id, "BUTTON", BS_AUTOCHECKBOX, 0, rect, caption);
+  return id;
+}
+
+ControlId Win32WindowSystem::AddTextBox(WindowId form, const TwipsRect& rect, const std::wstring& tooltip) {
+  const ControlId id = next_control_++;
+  HWND edit = CreateChild(form, id, "EDIT", ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, rect, L"");
+  AddTooltip(window(form).hwnd, edit, tooltip);
+  return id;
+}
+
+int Win32WindowSystem::CheckValue(ControlId box) {
+  return static_cast<int>(SendMessageA(control(box), BM_GETCHECK, 0, 0));
+}
+
+void Win32WindowSystem::SetCheckValue(ControlId box, int value) {
+  HWND hwnd = control(box);
+  if (SendMessageA(hwnd, BM_GETCHECK, 0, 0) == value) return;
+  SendMessageA(hwnd, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+  // BM_SETCHECK sends no BN_CLICKED, but the program's own change must run the
+  // click handling too; it runs inside the caller's handler, so errors pass out.
+  window(controls_.at(box).form).events->OnControlClick(box);
+}
+
+std::wstring Win32WindowSystem::Text(ControlId id) {
+  HWND hwnd = control(id);
+  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(hwnd)) + 1, '\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()))));
+  return FromAnsiCp(text);
+}
+
+void Win32WindowSystem::SetText(ControlId id, const std::wstring& text) {
+  if (!SetWindowTextA(control(id), ToAnsiCp(text).c_str())) throw RuntimeError("cannot set the text");
+}
+
+LRESULT CALLBACK Win32WindowSystem::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == WM_NCCREATE) {
+    auto* created = reinterpret_cast<Window*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
+    created->hwnd = hwnd;
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+  }
+  auto* w = reinterpret_cast<Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (msg == WM_NCDESTROY) SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+  if (w == nullptr || msg == WM_NCDESTROY) return DefWindowProcA(hwnd, msg, wparam, lparam);
+  // A handler may unload its own window: nothing below touches w afterwards.
+  return w->system->OnMessage(*w, msg, wparam, lparam);
+}
+
+LRESULT Win32WindowSystem::OnMessage(Window& w, UINT msg, WPARAM wparam, LPARAM lparam) {
+  FormEvents* events = w.events;
+  switch (msg) {
+    case WM_TIMER:
+      RunHandler(errors_, [&] { events->OnTimer(static_cast<int>(wparam)); });
+      return 0;
+    case WM_MOUSEMOVE:
+      RunHandler(errors_, [&] { events->OnMouseMove(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)); });
+      return 0;
+    case WM_COMMAND:
+      if (HIWORD(wparam) == BN_CLICKED && controls_.count(LOWORD(wparam)) != 0) {
+        const ControlId box = LOWORD(wparam);
+        RunHandler(errors_, [&] { events->OnControlClick(box); });
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      // The hidden main window is never seen, so nobody can close it by hand.
+      if (GetWindowLongPtrA(w.hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) return 0;
+      CloseByUser(w);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcA(w.hwnd, msg, wparam, lparam);
+}
+
+void Win32WindowSystem::CloseByUser(Window& w) {
+  FormEvents* events = w.events;
+  DestroyForm(w.id);  // w is gone from here on
+  RunHandler(errors_, [&] { events->OnUserClosed(); });
+}
+
+}  // namespace np

@@ -1,0 +1,63 @@
+// Top-level windows, their controls and timers, in plain Win32.
+#pragma once
+#include <windows.h>
+
+#include <map>
+
+#include "platform/api/error_sink.h"
+#include "platform/api/window_system.h"
+
+namespace np {
+
+class Win32WindowSystem final : public WindowSystem {
+ public:
+  Win32WindowSystem(HINSTANCE instance, HICON app_icon, ErrorSink& errors);
+
+  WindowId CreateForm(const FormSpec& spec, FormEvents& events) override;
+  void DestroyForm(WindowId form) override;
+  void ShowForm(WindowId form) override;
+  std::uintptr_t Handle(WindowId form) override;
+  std::uintptr_t IconHandle(WindowId form) override;
+  void StartTimer(WindowId form, int timer_id, std::uint32_t interval_ms) override;
+  void StopTimer(WindowId form, int timer_id) override;
+  ControlId AddCheckBox(WindowId form, const TwipsRect& rect, const std::wstring& caption) override;
+  ControlId AddTextBox(WindowId form, const TwipsRect& rect, const std::wstring& tooltip) override;
+  int CheckValue(ControlId box) override;
+  void SetCheckValue(ControlId box, int value) override;
+  std::wstring Text(ControlId control) override;
+  void SetText(ControlId control, const std::wstring& text) override;
+
+ private:
+  struct Window {
+    Win32WindowSystem* system;
+    WindowId id;
+    HWND hwnd;
+    FormEvents* events;
+  };
+  struct Control {
+    WindowId form;
+    HWND hwnd;
+  };
+
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+  LRESULT OnMessage(Window& window, UINT msg, WPARAM wparam, LPARAM lparam);
+  void CloseByUser(Window& window);
+  Window& window(WindowId id);
+  HWND control(ControlId id);
+  HWND CreateChild(WindowId form, ControlId id, const char* cls, DWORD style, DWORD ex_style,
+                   const TwipsRect& rect, const std::wstring& text);
+  void AddTooltip(HWND parent, HWND tool, const std::wstring& text);
+  int Pixels(int twips) const;
+
+  HINSTANCE instance_;
+  HICON icon_;
+  ErrorSink& errors_;
+  int dpi_;
+  HFONT font_;
+  std::map<WindowId, Window> windows_;
+  std::map<ControlId, Control> controls_;
+  WindowId next_window_ = 1;
+  ControlId next_control_ = 100;  // child ids below 100 are left to the dialog manager (IDOK, ...)
+};
+
+}  // namespace np

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs, with apt, whatever the build, the tests and the Wine run need and is missing.
+set -euo pipefail
+
+packages=(
+  cmake make g++ python3
+  googletest libgtest-dev libgmock-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64
+  wine wine64 xvfb xdotool imagemagick x11-utils fonts-wine fonts-liberation
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

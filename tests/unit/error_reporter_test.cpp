@@ -1,0 +1,62 @@
+// Errors that escape a handler: the handler stops, the program runs on, and
+// the user sees each distinct error once.
+#include "platform/common/error_reporter.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/fake/fake_platform.h"
+
+namespace np {
+namespace {
+
+TEST(RunHandler, StopsTheHandlerReleasesWhatItHeldAndReports) {
+  FakePlatform fake;
+  bool released = false, later_step = false;
+  struct Guard {
+    bool& flag;
+    ~Guard() { flag = true; }
+  };
+  RunHandler(fake.errors, [&] {
+    Guard guard{released};
+    throw RuntimeError("counter value");
+    later_step = true;
+  });
+  EXPECT_TRUE(released);
+  EXPECT_FALSE(later_step);
+  ASSERT_EQ(fake.boxes.Shown().size(), 1u);
+  EXPECT_EQ(fake.boxes.Shown()[0].text, L"Run-time error: counter value");
+  EXPECT_EQ(fake.boxes.Shown()[0].caption, L"Norvane Pellumin");
+}
+
+TEST(ErrorReporter, ShowsEachDistinctErrorOnce) {
+  FakePlatform fake;
+  for (const char* what : {"a", "b", "a", "a", "b", "c"}) fake.errors.Report(what);
+  ASSERT_EQ(fake.boxes.Shown().size(), 3u);
+  EXPECT_EQ(fake.boxes.Shown()[2].text, L"Run-time error: c");
+}
+
+TEST(ErrorReporter, ErrorsWhileABoxIsOpenAreNotStacked) {
+  FakePlatform fake;
+  fake.boxes.while_open = [&] { fake.errors.Report("raised by a tick inside the box's loop"); };
+  fake.errors.Report("first");
+  EXPECT_EQ(fake.boxes.Shown().size(), 1u);
+}
+
+TEST(ErrorReporter, ATimerThatKeepsFailingShowsOneBox) {
+  struct Failing : FormEvents {
+    int ticks = 0;
+    void OnTimer(int) override {
+      ++ticks;
+      throw RuntimeError("no counter");
+    }
+  } failing;
+  FakePlatform fake;
+  const WindowId form = fake.windows.CreateForm({L"", 100, 100, FormKind::kHidden}, failing);
+  fake.windows.StartTimer(form, 1, 30);
+  fake.RunFor(3000);
+  EXPECT_EQ(failing.ticks, 100);
+  EXPECT_EQ(fake.boxes.Shown().size(), 1u);
+}
+
+}  // namespace
+}  // namespace np

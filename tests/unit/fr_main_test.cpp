@@ -1,0 +1,162 @@
+// Start-up, the refused second instance, the tray icon and the exit sequence.
+#include "core/fr_main.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/program.h"
+#include "platform/fake/fake_platform.h"
+
+namespace np {
+namespace {
+
+// The calls that matter to the user, in order: no control or text traffic.
+std::vector<std::string> Milestones(const CallLog& log) {
+  std::vector<std::string> out;
+  for (const auto& call : log.Calls()) {
+    const std::string& w = call.what;
+    if (w.rfind("keybd_event", 0) == 0 || w.rfind("Sleep", 0) == 0) {
+      if (out.empty() || out.back() != "sweep") out.push_back("sweep");
+    } else {
+      out.push_back(w);
+    }
+  }
+  return out;
+}
+
+AnsiNotifyIconData Record(const TrayCallRecord& call) {
+  AnsiNotifyIconData data;
+  std::memcpy(&data, call.bytes.data(), sizeof data);
+  return data;
+}
+
+TEST(Startup, ChecksTheInstanceThenSweepsThenAddsTheIcon) {
+  FakePlatform fake;
+  Program program(fake.platform);
+  ASSERT_TRUE(program.Start());
+
+  EXPECT_EQ(Milestones(fake.log), (std::vector<std::string>{"CreateForm \"\"", "SetTimer 1 30", "PrevInstance",
+                                                            "sweep", "Shell_NotifyIconA 0"}));
+  ASSERT_EQ(fake.tray.Calls().size(), 1u);
+  EXPECT_EQ(fake.tray.Calls()[0].time_ms, 1800u);
+  EXPECT_EQ(fake.keyboard.Events().size(), 36u);
+  EXPECT_EQ(fake.tray.IconCount(), 1u);
+
+  const WindowId main = program.Main()->Id();
+  const FakeForm* form = fake.windows.Find(main);
+  ASSERT_NE(form, nullptr);
+  EXPECT_FALSE(form->visible);
+  EXPECT_EQ(form->spec.kind, FormKind::kHidden);
+  EXPECT_EQ(form->timers.at(kTimer1).interval_ms, 30u);
+}
+
+TEST(Startup, TrayRecordNamesTheMainWindowAndItsIcon) {
+  FakePlatform fake;
+  fake.windows.app_icon = 0x00A1B2C3;
+  Program program(fake.platform);
+  ASSERT_TRUE(program.Start());
+  const AnsiNotifyIconData data = Record(fake.tray.Calls().at(0));
+  EXPECT_EQ(data.cbSize, sizeof(AnsiNotifyIconData));
+  EXPECT_EQ(data.hWnd, fake.windows.Find(program.Main()->Id())->handle);
+  EXPECT_EQ(data.uID, 0x00A1B2C3u);
+  EXPECT_EQ(data.hIcon, 0x00A1B2C3u);
+  EXPECT_EQ(data.uFlags, 7u);
+  EXPECT_EQ(data.uCallbackMessage, 512u);
+  EXPECT_STREQ(data.szTip, "Norvane Pellumin v1.0");
+}
+
+TEST(Startup, SecondInstanceOnlyShowsTheMessageAndEnds) {
+  FakePlatform fake;
+  fake.app.another_instance_running = true;
+  Program program(fake.platform);
+  program.Start();
+
+  EXPECT_EQ(Milestones(fake.log), (std::vector<std::string>{"CreateForm \"\"", "SetTimer 1 30", "PrevInstance",
+                                                            "MessageBoxA 0", "EndProcess"}));
+  ASSERT_EQ(fake.boxes.Shown().size(), 1u);
+  EXPECT_EQ(fake.boxes.Shown()[0].text, L"Norvane Pellumin is already running!");
+  EXPECT_EQ(fake.boxes.Shown()[0].caption, L"Norvane Pellumin");
+  EXPECT_EQ(fake.boxes.Shown()[0].type, 0u);
+  EXPECT_TRUE(fake.keyboard.Events().empty());
+  EXPECT_TRUE(fake.tray.Calls().empty());
+  EXPECT_TRUE(fake.app.Ended());
+}
+
+TEST(Startup, TimerTicksWaitForTheLoadStep) {
+  FakePlatform fake;
+  Program program(fake.platform);
+  ASSERT_TRUE(program.Start());
+  const std::size_t calls = fake.log.Calls().size();
+  fake.RunFor(100);  // ticks overdue since the sweep come once, then every 30 ms
+  EXPECT_EQ(fake.log.Calls().size(), calls) << "the tick handler has nothing to do yet";
+  EXPECT_EQ(fake.windows.Find(program.Main()->Id())->timers.at(kTimer1).due_ms, 1920u);
+}
+
+TEST(Startup, AFailedTrayAddIsNotRetried) {
+  FakePlatform fake;
+  fake.tray.FailNextCall();
+  Program program(fake.platform);
+  ASSERT_TRUE(program.Start());
+  fake.RunFor(5000);
+  EXPECT_EQ(fake.tray.Calls().size(), 1u);
+  EXPECT_EQ(fake.tray.IconCount(), 0u);
+  EXPECT_TRUE(fake.boxes.Shown().empty()) << "the shell's result is never looked at";
+}
+
+TEST(Startup, AMainWindowThatCannotBeCreatedIsReportedOnce) {
+  FakePlatform fake;
+  fake.windows.FailNextCreate();
+  Program program(fake.platform);
+  EXPECT_FALSE(program.Start());
+  ASSERT_EQ(fake.boxes.Shown().size(), 1u);
+  EXPECT_EQ(fake.boxes.Shown()[0].caption, L"Norvane Pellumin");
+  EXPECT_TRUE(fake.keyboard.Events().empty());
+  EXPECT_TRUE(fake.tray.Calls().empty());
+}
+
+class ExitTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fake.keyboard.SetLock(kVkNumLock, true);
+    fake.keyboard.SetLock(kVkScrollLock, true);
+    ASSERT_TRUE(program.Start());
+    fake.RunFor(1000);
+    main_id = program.Main()->Id();
+    fake.log.Clear();
+    exit_started = fake.clock.NowMs();
+    program.Main()->mnuQuit_Click();
+  }
+  FakePlatform fake;
+  Program program{fake.platform};
+  WindowId main_id = 0;
+  std::uint64_t exit_started = 0;
+};
+
+TEST_F(ExitTest, RemovesTheIconFirstThenUnloadsThenSweepsThenEnds) {
+  EXPECT_EQ(Milestones(fake.log),
+            (std::vector<std::string>{"Shell_NotifyIconA 2", "DestroyForm", "sweep", "EndProcess"}));
+  EXPECT_EQ(fake.log.Calls().back().time_ms, exit_started + 1800);
+  EXPECT_EQ(fake.keyboard.Events()[36].vk, kVkScrollLock);
+  EXPECT_EQ(fake.keyboard.Events()[72 - 1].vk, kVkNumLock);
+  EXPECT_TRUE(fake.app.Ended());
+}
+
+TEST_F(ExitTest, DeletesWithTheRecordItAddedAndStopsSampling) {
+  ASSERT_EQ(fake.tray.Calls().size(), 2u);
+  EXPECT_EQ(fake.tray.Calls()[1].message, kNimDelete);
+  EXPECT_EQ(fake.tray.Calls()[1].bytes, fake.tray.Calls()[0].bytes);
+  EXPECT_EQ(fake.tray.IconCount(), 0u);
+  EXPECT_EQ(fake.windows.Find(main_id), nullptr) << "window and Timer1 gone";
+  EXPECT_FALSE(program.Main()->Loaded());
+}
+
+TEST_F(ExitTest, LeavesTheLocksAsTheyWere) {
+  EXPECT_TRUE(fake.keyboard.LockOn(kVkNumLock));
+  EXPECT_FALSE(fake.keyboard.LockOn(kVkCapsLock));
+  EXPECT_TRUE(fake.keyboard.LockOn(kVkScrollLock));
+}
+
+}  // namespace
+}  // namespace np

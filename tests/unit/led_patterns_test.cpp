@@ -1,0 +1,90 @@
+// The LED patterns: exact key events and pauses, and lock states afterwards.
+#include "core/led_patterns.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/fake/fake_platform.h"
+
+namespace np {
+namespace {
+
+struct SweepCase {
+  const char* name;
+  void (*sweep)(Keyboard&, Clock&);
+  std::vector<std::uint8_t> order;
+};
+
+class SweepTest : public ::testing::TestWithParam<SweepCase> {};
+
+TEST_P(SweepTest, SendsReleasePressPauseSixTimesPerKeyInOrder) {
+  FakePlatform fake;
+  GetParam().sweep(fake.keyboard, fake.clock);
+
+  std::vector<std::string> expected;
+  for (std::uint8_t vk : GetParam().order) {
+    for (int pulse = 0; pulse < 6; ++pulse) {
+      expected.push_back("keybd_event " + std::to_string(vk) + " 0 2 0");
+      expected.push_back("keybd_event " + std::to_string(vk) + " 0 0 0");
+      expected.push_back("Sleep 100");
+    }
+  }
+  EXPECT_EQ(fake.log.Names(), expected);
+  EXPECT_EQ(fake.keyboard.Events().size(), 36u);
+  EXPECT_EQ(fake.clock.Sleeps(), std::vector<std::uint32_t>(18, 100));
+  EXPECT_EQ(fake.clock.NowMs(), 1800u);
+}
+
+TEST_P(SweepTest, PulsesAreHundredMillisecondsApartWithNothingInsideAPulse) {
+  FakePlatform fake;
+  GetParam().sweep(fake.keyboard, fake.clock);
+  const auto& events = fake.keyboard.Events();
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    EXPECT_EQ(events[i].time_ms, 100 * (i / 2)) << "event " << i;
+    EXPECT_EQ(events[i].scan, 0);
+    EXPECT_EQ(events[i].extra, 0u);
+  }
+}
+
+TEST_P(SweepTest, LeavesEveryLockAsItWas) {
+  for (int states = 0; states < 8; ++states) {
+    FakePlatform fake;
+    const bool num = states & 1, caps = states & 2, scroll = states & 4;
+    fake.keyboard.SetLock(kVkNumLock, num);
+    fake.keyboard.SetLock(kVkCapsLock, caps);
+    fake.keyboard.SetLock(kVkScrollLock, scroll);
+    GetParam().sweep(fake.keyboard, fake.clock);
+    EXPECT_EQ(fake.keyboard.LockOn(kVkNumLock), num) << states;
+    EXPECT_EQ(fake.keyboard.LockOn(kVkCapsLock), caps) << states;
+    EXPECT_EQ(fake.keyboard.LockOn(kVkScrollLock), scroll) << states;
+  }
+}
+
+TEST_P(SweepTest, AUserToggleDuringTheSweepStands) {
+  FakePlatform fake;
+  // During the first blink the user taps the key whose blink comes last; it
+  // is still up then, so the tap is a real toggle that the sweep leaves alone.
+  const std::uint8_t tapped = GetParam().order.back();
+  fake.clock.At(250, [&] { fake.keyboard.UserTap(tapped); });
+  GetParam().sweep(fake.keyboard, fake.clock);
+  for (std::uint8_t vk : GetParam().order) EXPECT_EQ(fake.keyboard.LockOn(vk), vk == tapped) << int(vk);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sweeps, SweepTest,
+                         ::testing::Values(SweepCase{"Startup", StartupLedSweep, {144, 20, 145}},
+                                           SweepCase{"Shutdown", ShutdownLedSweep, {145, 20, 144}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PulseLockKey, TogglesOnceEvenThoughThePreviousPulseLeftTheKeyDown) {
+  FakePlatform fake;
+  for (int pulse = 1; pulse <= 3; ++pulse) {
+    PulseLockKey(fake.keyboard, kVkScrollLock);
+    EXPECT_EQ(fake.keyboard.LockOn(kVkScrollLock), pulse % 2 == 1) << pulse;
+  }
+  EXPECT_TRUE(fake.clock.Sleeps().empty());
+  EXPECT_EQ(fake.keyboard.Events().back().flags, 0u);  // a pulse ends on a press
+}
+
+}  // namespace
+}  // namespace np
