@@ -3,23 +3,27 @@
 #include <memory>
 
 #include "core/fr_main.h"
+#include "settings/fr_settings.h"
 #include "platform/api/platform.h"
 
 namespace np {
 
 class Program {
  public:
-  explicit Program(Platform& platform) : platform_(platform) {}
+  explicit Program(Platform& platform)
+      : platform_(platform), settings_([this] { return std::make_unique<frSettings>(platform_); }) {}
 
   // Loads frMain, whose load step is the whole start-up. False when it failed
   // to load; the error has gone to the sink by then.
   bool Start();
 
   frMain* Main() { return main_.get(); }
+  FormSingleton<frSettings>& Settings() { return settings_; }
 
  private:
   Platform& platform_;
   std::unique_ptr<frMain> main_;
+  FormSingleton<frSettings> settings_;
 };
 
 }  // namespace np

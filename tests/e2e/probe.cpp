@@ -49,33 +49,30 @@ std::vector<HWND> tray_icons() {
     return icons;
 }
 
-struct TipSearch { HWND icon; HWND tooltip; };
+struct TipSearch { HWND owner; std::vector<HWND> tooltips; };
 
-BOOL CALLBACK find_tooltip(HWND h, LPARAM p) {
+// A popup created with a child window as parent is owned by that child's
+// top-level window, so every icon's tooltip is owned by the tray itself.
+BOOL CALLBACK collect_tooltip(HWND h, LPARAM p) {
     auto* s = reinterpret_cast<TipSearch*>(p);
     char cls[64];
-    if (GetWindow(h, GW_OWNER) == s->icon && GetClassNameA(h, cls, sizeof cls) &&
-        std::strcmp(cls, TOOLTIPS_CLASSA) == 0) {
-        s->tooltip = h;
-        return FALSE;
-    }
+    if (GetWindow(h, GW_OWNER) == s->owner && GetClassNameA(h, cls, sizeof cls) &&
+        std::strcmp(cls, TOOLTIPS_CLASSA) == 0)
+        s->tooltips.push_back(h);
     return TRUE;
 }
 
 // The tooltip lives in the tray's process, so the tool record and the text
 // buffer have to live there too.
-std::string icon_tip(HWND icon) {
-    TipSearch s{icon, nullptr};
-    EnumWindows(find_tooltip, reinterpret_cast<LPARAM>(&s));
-    if (!s.tooltip) return "<no tooltip>";
+std::string tool_text(HWND tooltip, HWND icon) {
     DWORD pid = 0;
-    GetWindowThreadProcessId(s.tooltip, &pid);
+    GetWindowThreadProcessId(tooltip, &pid);
     HANDLE proc = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
     if (!proc) return "<no access>";
     constexpr SIZE_T kTextOffset = 512, kTextChars = 1024;
     auto* remote = static_cast<char*>(VirtualAllocEx(proc, nullptr, kTextOffset + 2 * kTextChars,
                                                      MEM_COMMIT, PAGE_READWRITE));
-    std::string tip = "<failed>";
+    std::string tip;
     TTTOOLINFOW ti{};
     ti.cbSize = sizeof ti;
     ti.hwnd = icon;
@@ -85,13 +82,23 @@ std::string icon_tip(HWND icon) {
     DWORD_PTR result = 0;
     if (remote && WriteProcessMemory(proc, remote, &ti, sizeof ti, nullptr) &&
         WriteProcessMemory(proc, remote + kTextOffset, text, sizeof text, nullptr) &&
-        SendMessageTimeoutW(s.tooltip, TTM_GETTEXTW, kTextChars, reinterpret_cast<LPARAM>(remote),
+        SendMessageTimeoutW(tooltip, TTM_GETTEXTW, kTextChars, reinterpret_cast<LPARAM>(remote),
                             SMTO_ABORTIFHUNG, 2000, &result) &&
         ReadProcessMemory(proc, remote + kTextOffset, text, sizeof text - 2, nullptr))
         tip = narrow(text);
     if (remote) VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
     CloseHandle(proc);
     return tip;
+}
+
+std::string icon_tip(HWND icon) {
+    TipSearch s{GetAncestor(icon, GA_ROOT), {}};
+    EnumWindows(collect_tooltip, reinterpret_cast<LPARAM>(&s));
+    for (HWND tooltip : s.tooltips) {
+        std::string tip = tool_text(tooltip, icon);
+        if (!tip.empty()) return tip;
+    }
+    return "<none>";
 }
 
 // ---- message boxes --------------------------------------------------------
@@ -134,13 +141,26 @@ BOOL CALLBACK describe_child(HWND h, LPARAM p) {
 FILE* g_log = nullptr;
 HHOOK g_hook = nullptr;
 
+// This thread's view of the lock toggles. Wine gives a new thread only the
+// changes made after it started, so only a long-lived watcher can read them.
+std::string locks() {
+    std::string s = "000";
+    s[0] = static_cast<char>('0' + (GetKeyState(VK_NUMLOCK) & 1));
+    s[1] = static_cast<char>('0' + (GetKeyState(VK_CAPITAL) & 1));
+    s[2] = static_cast<char>('0' + (GetKeyState(VK_SCROLL) & 1));
+    return s;
+}
+
+// The hook runs before the event reaches the key state, so "locks" here is
+// the state each event finds.
 LRESULT CALLBACK on_key(int code, WPARAM wp, LPARAM lp) {
     if (code == HC_ACTION) {
         const auto* k = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
-        std::fprintf(g_log, "key t=%.3f vk=%lu scan=%lu flags=0x%02lx extra=%llu msg=0x%04llx time=%lu\n",
+        std::fprintf(g_log,
+                     "key t=%.3f vk=%lu scan=%lu flags=0x%02lx extra=%llu msg=0x%04llx time=%lu locks=%s\n",
                      now_ms(), k->vkCode, k->scanCode, k->flags,
                      static_cast<unsigned long long>(k->dwExtraInfo),
-                     static_cast<unsigned long long>(wp), k->time);
+                     static_cast<unsigned long long>(wp), k->time, locks().c_str());
         std::fflush(g_log);
     }
     return CallNextHookEx(g_hook, code, wp, lp);
@@ -150,16 +170,21 @@ bool file_exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Logs key events and every change of the tray icon count and of the number of
-// open message boxes, on one clock, until "<log>.stop" appears.
+std::string state_fields() {
+    return "tray=" + std::to_string(tray_icons().size()) +
+           " boxes=" + std::to_string(visible_boxes()) + " locks=" + locks();
+}
+
+// Logs key events, and every change of tray icon count, open message boxes and
+// lock states, on one clock, until "<log>.stop" appears.
 int watch(const char* log_path, DWORD max_ms) {
     g_log = std::fopen(log_path, "w");
     if (!g_log) { std::printf("error=cannot open %s\n", log_path); return 2; }
     g_hook = SetWindowsHookExA(WH_KEYBOARD_LL, on_key, GetModuleHandleA(nullptr), 0);
     if (!g_hook) { std::fprintf(g_log, "error=hook %lu\n", GetLastError()); return 2; }
     const std::string stop = std::string(log_path) + ".stop";
-    int icons = static_cast<int>(tray_icons().size()), boxes = visible_boxes();
-    std::fprintf(g_log, "ready t=%.3f tray=%d boxes=%d\n", now_ms(), icons, boxes);
+    std::string state = state_fields();
+    std::fprintf(g_log, "ready t=%.3f %s\n", now_ms(), state.c_str());
     std::fflush(g_log);
     const ULONGLONG end = GetTickCount64() + max_ms;
     while (!file_exists(stop)) {
@@ -167,23 +192,16 @@ int watch(const char* log_path, DWORD max_ms) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
         MSG m;
         while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
-        int now_icons = static_cast<int>(tray_icons().size()), now_boxes = visible_boxes();
-        if (now_icons != icons || now_boxes != boxes) {
-            icons = now_icons;
-            boxes = now_boxes;
-            std::fprintf(g_log, "change t=%.3f tray=%d boxes=%d\n", now_ms(), icons, boxes);
+        std::string now = state_fields();
+        if (now != state) {
+            state = now;
+            std::fprintf(g_log, "state t=%.3f %s\n", now_ms(), state.c_str());
             std::fflush(g_log);
         }
     }
     UnhookWindowsHookEx(g_hook);
     std::fprintf(g_log, "stopped t=%.3f\n", now_ms());
     std::fclose(g_log);
-    return 0;
-}
-
-int keystate() {
-    std::printf("num=%d caps=%d scroll=%d\n", GetKeyState(VK_NUMLOCK) & 1,
-                GetKeyState(VK_CAPITAL) & 1, GetKeyState(VK_SCROLL) & 1);
     return 0;
 }
 
@@ -239,7 +257,7 @@ int tray(DWORD timeout_ms) {
 }
 
 int usage() {
-    std::printf("usage: np_probe watch <log> [max_ms] | keystate | toggle <vk>... |\n"
+    std::printf("usage: np_probe watch <log> [max_ms] | toggle <vk>... |\n"
                 "       findbox <title> <timeout_ms> [click] | tray <timeout_ms>\n");
     return 2;
 }
@@ -254,7 +272,6 @@ int main(int argc, char** argv) {
         return argc > i ? static_cast<DWORD>(std::strtoul(argv[i], nullptr, 10)) : fallback;
     };
     if (mode == "watch" && argc >= 3) return watch(argv[2], ms(3, 300000));
-    if (mode == "keystate") return keystate();
     if (mode == "toggle") return toggle(argc - 2, argv + 2);
     if (mode == "findbox" && argc >= 4)
         return findbox(argv[2], ms(3, 0), argc > 4 && std::strcmp(argv[4], "click") == 0);

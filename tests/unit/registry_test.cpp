@@ -31,7 +31,6 @@ const std::string kOpenRun = "RegOpenKeyExA HKLM\\SOFTWARE\\Microsoft\\Windows\\
 // Reads never produce a double, so this shows whether varData was touched.
 const Variant kUntouched = Variant::R8(2.5);
 
-
 Bytes B(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
 class RegistryTest : public ::testing::Test {
