@@ -1,0 +1,36 @@
+// All Win32 services in one object, wired as the core expects them, and the
+// message loop that drives them.
+#pragma once
+#include <windows.h>
+
+#include "platform/api/platform.h"
+#include "platform/common/error_reporter.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_services.h"
+#include "platform/win32/win32_text_codec.h"
+#include "platform/win32/win32_window_system.h"
+
+namespace np {
+
+class Win32Platform {
+ public:
+  explicit Win32Platform(HINSTANCE instance);
+  Win32Platform(const Win32Platform&) = delete;
+  Win32Platform& operator=(const Win32Platform&) = delete;
+
+  // Until WM_QUIT; returns its exit code.
+  int RunMessageLoop();
+
+  Win32Application app;
+  Win32Clock clock;
+  Win32Keyboard keyboard;
+  Win32TrayShell tray;
+  Win32MessageBoxes boxes;
+  Win32TextCodec codec;
+  Win32Registry registry;
+  ErrorReporter errors;
+  Win32WindowSystem windows;
+  Platform platform{app, clock, keyboard, tray, boxes, windows, codec, registry, errors};
+};
+
+}  // namespace np
