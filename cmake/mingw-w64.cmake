@@ -1,0 +1,10 @@
+# Cross-compiling for Windows with mingw-w64; NP_MINGW_ARCH (i686 or x86_64)
+# is set by the small toolchain file that includes this one.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${NP_MINGW_ARCH})
+set(CMAKE_CXX_COMPILER ${NP_MINGW_ARCH}-w64-mingw32-g++)
+set(CMAKE_RC_COMPILER ${NP_MINGW_ARCH}-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${NP_MINGW_ARCH}-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
