@@ -205,6 +205,7 @@ int watch(const char* log_path, DWORD max_ms) {
     return 0;
 }
 
+// Sets the lock states a test starts from: one ordinary press and release each.
 int toggle(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         BYTE vk = static_cast<BYTE>(std::atoi(argv[i]));
@@ -227,14 +228,15 @@ HWND wait_for_box(const char* title, DWORD timeout_ms) {
 int findbox(const char* title, DWORD timeout_ms, bool click) {
     HWND box = wait_for_box(title, timeout_ms);
     if (!box) { std::printf("found=0\n"); return 1; }
-    char text[512] = {};
+    char caption[256] = {}, text[512] = {};
+    GetWindowTextA(box, caption, sizeof caption);
     GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
     BoxParts parts;
     EnumChildWindows(box, describe_child, reinterpret_cast<LPARAM>(&parts));
     DWORD pid = 0;
     GetWindowThreadProcessId(box, &pid);
-    std::printf("found=1\npid=%lu\ntext=%s\nbuttons=%s\nicons=%d\n", pid, text,
-                parts.buttons.c_str(), parts.icons);
+    std::printf("found=1\npid=%lu\ncaption=%s\ntext=%s\nbuttons=%s\nicons=%d\n", pid, caption,
+                text, parts.buttons.c_str(), parts.icons);
     if (click) {
         bool posted = PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
         std::printf("clicked=%d\n", posted ? 1 : 0);

@@ -5,6 +5,7 @@ API (python3 stdlib only; import with sys.path pointing at this folder):
     from wine_session import WineSession, WaitTimeout, win_path
 
     with WineSession(artifacts_dir) as ws:   # Xvfb + prefix; torn down on exit
+                                             # (also on SIGTERM); dir may be None
         p = ws.spawn(exe, *args)             # Popen of a Windows program, own group
         r = ws.run(exe, *args, timeout=10)   # CompletedProcess (text stdout/stderr)
         ws.wait_until(pred, 5, "what")       # pred's truthy value, or WaitTimeout
@@ -12,8 +13,10 @@ API (python3 stdlib only; import with sys.path pointing at this folder):
         ws.reg_query(key)                    # {name: (type, data)} or None if no key
         ws.reg_query(key, name)              # (type, data) or None
         ws.reg_add(key, name, "REG_SZ", data); ws.reg_delete(key, name)
-        ws.screenshot(path)                  # whole root window, PNG
+        ws.screenshot(path)                  # whole screen, PNG; a relative path
+                                             # lands in artifacts_dir; returns path
         ws.env, ws.prefix, ws.display        # for anything else
+        ws.tmp                               # scratch dir, removed at teardown
 
 - Windows programs are started with /usr/lib/wine/wine64 (32-bit code cannot run
   here). Their arguments are passed as is: give file paths through win_path().
@@ -28,6 +31,7 @@ import shutil
 import signal
 import subprocess
 import tempfile
+import threading
 import time
 
 WINE64 = "/usr/lib/wine/wine64"
@@ -55,6 +59,7 @@ class WineSession:
         self.env = None
         self._xvfb = None
         self._children = []
+        self._old_sigterm = None
 
     # -- lifecycle -------------------------------------------------------
 
@@ -71,6 +76,9 @@ class WineSession:
         return False
 
     def start(self):
+        # Turn a kill from a test runner into a normal exit, so teardown runs.
+        if threading.current_thread() is threading.main_thread():
+            self._old_sigterm = signal.signal(signal.SIGTERM, _exit_on_signal)
         self.tmp = tempfile.mkdtemp(prefix="e2e-wine-", dir="/tmp")
         self.prefix = os.path.join(self.tmp, "prefix")
         with self._phase("Xvfb"):
@@ -114,6 +122,9 @@ class WineSession:
         elif self.tmp:
             self.log(f"[wine] kept {self.tmp}")
         self.tmp = None
+        if self._old_sigterm is not None:
+            signal.signal(signal.SIGTERM, self._old_sigterm)
+            self._old_sigterm = None
         self.log(f"[wine] teardown: {time.monotonic() - t0:.1f} s")
 
     def _start_xvfb(self):
@@ -181,6 +192,9 @@ class WineSession:
             time.sleep(interval)
 
     def screenshot(self, path):
+        if self.artifacts_dir and not os.path.isabs(path):
+            os.makedirs(self.artifacts_dir, exist_ok=True)
+            path = os.path.join(self.artifacts_dir, path)
         subprocess.run(["import", "-window", "root", path], env=self.env, check=True,
                        capture_output=True, timeout=30)
         return path
@@ -227,6 +241,10 @@ class WineSession:
 
     def _phase(self, name):
         return _Phase(name, self.log)
+
+
+def _exit_on_signal(signum, _frame):
+    raise SystemExit(128 + signum)
 
 
 class _Phase:
