@@ -140,7 +140,12 @@ std::int32_t FakeRegistry::Query(RegKey handle, std::wstring_view name, std::uin
     *byte_count = size;  // nothing is copied: callers must not see a partial value
     return kErrorMoreData;
   }
-  if (data) std::copy(value->second.bytes.begin(), value->second.bytes.end(), data);
+  if (data) {
+    std::copy(value->second.bytes.begin(), value->second.bytes.end(), data);
+    // Windows terminates an unterminated string when the buffer has room to spare.
+    const bool text = value->second.type == kRegSz || value->second.type == kRegExpandSz || value->second.type == 7;
+    if (text && size != 0 && size < *byte_count && data[size - 1] != 0) data[size] = 0;
+  }
   if (byte_count) *byte_count = size;
   return kErrorSuccess;
 }

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <ostream>
 #include <new>
 #include <string>
 #include <vector>
@@ -321,6 +320,11 @@ TEST(FakeRegistryTest, QueriesFollowWin32BufferRules) {
   EXPECT_EQ(size, 6u);
   EXPECT_EQ(std::string(buffer, buffer + 8), std::string("hello\0##", 8));
   EXPECT_EQ(fake.RegQueryValueExA(key, L"Other", &type, nullptr, &size), kErrorFileNotFound);
+  // Room to spare terminates an unterminated string, as Windows does.
+  fake.SetString(kHkeyLocalMachine, L"Software\\Test", L"Bare", "ab", false);
+  size = 8;
+  EXPECT_EQ(fake.RegQueryValueExA(key, L"Bare", &type, buffer, &size), 0);
+  EXPECT_EQ(std::string(buffer, buffer + 4), std::string("ab\0l", 4));
 
   // A read handle may neither store nor delete.
   EXPECT_EQ(fake.RegSetValueExA(key, L"Name", kRegSz, buffer, 1), kErrorAccessDenied);

@@ -3,10 +3,12 @@
 //   np_reg_tool write  <HKLM|HKCU> <subkey> <name> sz <text> | i2 <n> | i4 <n> | r8 <x> | bool | empty
 //   np_reg_tool read   <HKLM|HKCU> <subkey> <name>
 //   np_reg_tool delete <HKLM|HKCU> <subkey> <name>
+//   np_reg_tool setraw <HKLM|HKCU> <subkey> <name> <registry type> <hex bytes>
 // Prints "status <s>" and, for a read, "type <vt> length <n> value <text>".
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_text_codec.h"
@@ -62,16 +64,38 @@ std::string Visible(const std::wstring& text) {
 
 void PrintVariant(const Variant& data) {
   std::printf("type %u ", static_cast<unsigned>(data.Type()));
-  if (data.Type() == np::vt::kBstr)
+  if (data.Type() == np::vt::kBstr) {
     std::printf("length %zu value %s\n", data.String().size(), Visible(data.String()).c_str());
-  else if (data.Type() == np::vt::kR8)
+  } else if (data.Type() == np::vt::kR8) {
     std::printf("value %g\n", data.Double());
-  else
+  } else {
     std::printf("value %ld\n", static_cast<long>(data.Long()));
+  }
+}
+
+// Test set-up only: stores bytes exactly as given, for value shapes that
+// neither the module nor `reg add` produce (no NUL, oversize numbers).
+std::int32_t SetRaw(np::RegistryApi& api, np::RegKey root, const std::wstring& sub_key, const std::wstring& name,
+                    const char* type, const std::string& hex) {
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+  }
+  const auto byte_count = static_cast<std::uint32_t>(bytes.size());
+  // The ANSI call adds a terminator the caller "forgot" when the byte past the
+  // data is a NUL; a non-NUL there keeps the value exactly as given.
+  bytes.push_back(0xFF);
+  np::RegKey key = 0;
+  std::int32_t status = api.RegOpenKeyExA(root, sub_key, 0, np::kAccessWrite, &key);
+  if (status != 0) return status;
+  status = api.RegSetValueExA(key, name, static_cast<std::uint32_t>(std::strtoul(type, nullptr, 0)), bytes.data(),
+                              byte_count);
+  api.RegCloseKey(key);
+  return status;
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: np_reg_tool write|read|delete <HKLM|HKCU> <subkey> <name> [kind value]\n");
+  std::fprintf(stderr, "usage: np_reg_tool write|read|delete|setraw <HKLM|HKCU> <subkey> <name> [kind value]\n");
   return 2;
 }
 
@@ -94,6 +118,8 @@ int main(int argc, char** argv) {
     Variant data = Variant::R8(kUntouched);
     std::printf("status %ld\n", static_cast<long>(np::RegReadValueEntry(reg, root, sub_key, name, data)));
     PrintVariant(data);
+  } else if (command == "setraw" && argc == 7) {
+    std::printf("status %ld\n", static_cast<long>(SetRaw(api, root, sub_key, name, argv[5], argv[6])));
   } else if (command == "delete" && argc == 5) {
     std::printf("status %ld\n", static_cast<long>(np::RegDeleteValueEntry(reg, root, sub_key, name)));
   } else {

@@ -9,7 +9,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from wine_session import WineSession, win_path  # noqa: E402
+from wine_session import WineSession  # noqa: E402
 
 RUN = r"SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 SCRATCH = r"SOFTWARE\NorvaneE2E\Registry"
@@ -83,6 +83,13 @@ def check_writes(c):
     c.expect("own string reads back with NUL and filler", read_fields(out),
              {"type": "8", "length": "16", "value": r"Norvane\stest\s1\0\s"})
 
+    out = c.tool_run("write", "HKLM", SCRATCH, "Empty", "sz", "")
+    c.expect("write empty string: REG_SZ", (out.get("status"), c.ws.reg_query(hklm(SCRATCH), "Empty")),
+             ("0", ("REG_SZ", "")))
+    out = c.tool_run("read", "HKLM", SCRATCH, "Empty")
+    c.expect("empty string reads back as NUL and filler", read_fields(out),
+             {"type": "8", "length": "2", "value": r"\0\s"})
+
 
 def check_reads(c):
     c.ws.reg_add(hklm(SCRATCH), "Ten", "REG_SZ", "0123456789")
@@ -102,18 +109,16 @@ def check_reads(c):
     c.expect("read missing value: 2, untouched", out, dict(status="2", **UNTOUCHED))
 
 
-def check_oversize_dword(c, workdir):
-    # reg.exe cannot make an 8-byte REG_DWORD; a .reg file can.
-    reg_file = os.path.join(workdir, "oversize.reg")
-    with open(reg_file, "w", encoding="ascii", newline="\r\n") as f:
-        f.write("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\" + SCRATCH + "]\n\"Wide\"=hex(4):01,02,03,04,05,06,07,08\n\n")
-    r = c.ws.run("regedit", "/s", win_path(reg_file), timeout=TOOL_TIMEOUT_S)
-    made = c.ws.reg_query(hklm(SCRATCH), "Wide")
-    if r.returncode != 0 or made is None or made[0] != "REG_DWORD":
-        c.check("oversize REG_DWORD: set up", False, f"regedit gave {r.returncode}, value {made!r}")
-        return
+def check_odd_values(c):
+    # Shapes neither the module nor `reg add` make: stored raw through the same backend.
+    for name, reg_type, hex_bytes in (("Wide", "4", "0102030405060708"), ("Bare", "1", "414243")):
+        out = c.tool_run("setraw", "HKLM", SCRATCH, name, reg_type, hex_bytes)
+        c.expect(f"set up {name}", out.get("status"), "0")
     out = c.tool_run("read", "HKLM", SCRATCH, "Wide")
     c.expect("oversize REG_DWORD: more data, untouched", out, dict(status="234", **UNTOUCHED))
+    # Offered n + 1 bytes, Wine would append a NUL over the filler.
+    out = c.tool_run("read", "HKLM", SCRATCH, "Bare")
+    c.expect("REG_SZ without NUL: text and filler", out, {"status": "0", "type": "8", "length": "4", "value": r"ABC\s"})
 
 
 def check_missing_key(c):
@@ -148,9 +153,8 @@ def main():
             c = Checks(ws, tool)
             ws.run("reg", "add", hklm(SCRATCH), "/f", timeout=TOOL_TIMEOUT_S)
             c.check("scratch key created", ws.reg_query(hklm(SCRATCH)) is not None)
-            for group in (check_writes, check_reads, check_missing_key, check_deletes):
+            for group in (check_writes, check_reads, check_odd_values, check_missing_key, check_deletes):
                 group(c)
-            check_oversize_dword(c, ws.tmp)
     except Exception as e:  # a broken session or tool counts as a failure, not a crash
         print(f"FAIL session: {type(e).__name__}: {e}", flush=True)
         c = c or Checks(None, tool)
