@@ -90,6 +90,12 @@ class WineSession:
             self._checked([WINE64, "wineboot", "-i"], timeout=120)
         with self._phase("wineserver -w"):
             self._checked([WINESERVER, "-w"], timeout=120)
+        with self._phase("persistent wineserver"):
+            # Without it every wine64 call pays ~2 s for a server and its
+            # services to start again.
+            subprocess.run([WINESERVER, "-p"], env=self.env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30,
+                           check=True)
         with self._phase("crash dialog off"):
             self.reg_add(r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0")
 
@@ -171,8 +177,16 @@ class WineSession:
 
     def run(self, exe, *args, timeout=30):
         """Run a Windows program to its end; returns a CompletedProcess."""
-        return subprocess.run([WINE64, exe, *args], env=self.env, capture_output=True,
-                              text=True, timeout=timeout, stdin=subprocess.DEVNULL)
+        # Files, not pipes: Wine's service processes that a call may start live
+        # on with the persistent server and would hold a pipe open forever.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            r = subprocess.run([WINE64, exe, *args], env=self.env, stdout=out, stderr=err,
+                               timeout=timeout, stdin=subprocess.DEVNULL)
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(r.args, r.returncode,
+                                               out.read().decode(errors="replace"),
+                                               err.read().decode(errors="replace"))
 
     def wait_exit(self, proc, timeout, what):
         try:

@@ -110,15 +110,14 @@ def check_reads(c):
 
 
 def check_odd_values(c):
-    # Shapes neither the module nor `reg add` make: stored raw through the same backend.
-    for name, reg_type, hex_bytes in (("Wide", "4", "0102030405060708"), ("Bare", "1", "414243")):
-        out = c.tool_run("setraw", "HKLM", SCRATCH, name, reg_type, hex_bytes)
-        c.expect(f"set up {name}", out.get("status"), "0")
+    # A shape neither the module nor `reg add` makes: stored raw through the same backend.
+    out = c.tool_run("setraw", "HKLM", SCRATCH, "Wide", "4", "0102030405060708")
+    c.expect("set up an 8-byte REG_DWORD", out.get("status"), "0")
     out = c.tool_run("read", "HKLM", SCRATCH, "Wide")
     c.expect("oversize REG_DWORD: more data, untouched", out, dict(status="234", **UNTOUCHED))
-    # Offered n + 1 bytes, Wine would append a NUL over the filler.
-    out = c.tool_run("read", "HKLM", SCRATCH, "Bare")
-    c.expect("REG_SZ without NUL: text and filler", out, {"status": "0", "type": "8", "length": "4", "value": r"ABC\s"})
+    # A REG_SZ stored without its NUL is left to the unit tests: what Wine's
+    # ANSI query reports for one depends on whether the server has saved and
+    # reloaded the hive since, not on the module.
 
 
 def check_missing_key(c):
