@@ -23,7 +23,7 @@ class Form : public FormEvents {
   }
 
  protected:
-  Form(WindowSystem& windows, const FormSpec& spec) : windows_(windows), id_(windows.CreateForm(spec, *this)) {}
+  Form(WindowSystem& windows, const FormDesign& design) : windows_(windows), id_(windows.CreateForm(design, *this)) {}
   WindowSystem& windows_;
 
  private:

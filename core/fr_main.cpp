@@ -6,10 +6,10 @@
 namespace np {
 
 namespace {
-const FormSpec kFrMainSpec{L"", 4500, 3240, FormKind::kHidden};
+const FormDesign kFrMainDesign{L"", 4500, 3240, FormKind::kHidden};
 }
 
-frMain::frMain(Platform& platform) : Form(platform.windows, kFrMainSpec), platform_(platform) {
+frMain::frMain(Platform& platform) : Form(platform.windows, kFrMainDesign), platform_(platform) {
   windows_.StartTimer(Id(), kTimer1, kTimer1IntervalMs);
   Form_Load();
 }

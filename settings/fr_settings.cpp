@@ -7,13 +7,13 @@
 namespace np {
 
 namespace {
-const FormSpec kSettingsSpec{L"Settings", 2310, 1350, FormKind::kFixedDialog};
+const FormDesign kSettingsDesign{L"Settings", 2310, 1350, FormKind::kFixedDialog};
 constexpr TwipsRect kChkAutoRunRect{240, 240, 1935, 375};
 constexpr TwipsRect kTxtDispRect{120, 840, 2055, 285};
 }  // namespace
 
 frSettings::frSettings(Platform& platform)
-    : Form(platform.windows, kSettingsSpec),
+    : Form(platform.windows, kSettingsDesign),
       chkAutoRun(windows_.AddCheckBox(Id(), kChkAutoRunRect, L"Start with Windows?")),
       txtDisp(windows_.AddTextBox(Id(), kTxtDispRect, L"Current Harddisc Activities Rate")),
       platform_(platform) {

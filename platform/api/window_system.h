@@ -19,7 +19,7 @@ enum class FormKind {
   kFixedDialog,  // fixed single border, title bar and close box, centred on the screen
 };
 
-struct FormSpec {
+struct FormDesign {
   std::wstring caption;
   int client_width_twips;
   int client_height_twips;
@@ -44,7 +44,7 @@ class WindowSystem {
  public:
   virtual ~WindowSystem() = default;
   // Creates the window hidden, with the application icon. Throws RuntimeError.
-  virtual WindowId CreateForm(const FormSpec& spec, FormEvents& events) = 0;
+  virtual WindowId CreateForm(const FormDesign& design, FormEvents& events) = 0;
   // Unloads the window; its controls and timers go with it. Unknown ids are ignored.
   virtual void DestroyForm(WindowId form) = 0;
   // Shows the window modeless and without owner.

@@ -23,11 +23,11 @@ FakeControl& FakeWindowSystem::control(ControlId id) {
   return it->second;
 }
 
-WindowId FakeWindowSystem::CreateForm(const FormSpec& spec, FormEvents& events) {
-  log_.Add("CreateForm \"" + Narrow(spec.caption) + "\"");
+WindowId FakeWindowSystem::CreateForm(const FormDesign& design, FormEvents& events) {
+  log_.Add("CreateForm \"" + Narrow(design.caption) + "\"");
   if (std::exchange(fail_next_create_, false)) throw RuntimeError("window creation failed");
   const WindowId id = next_form_++;
-  forms_.emplace(id, FakeForm{spec, &events, 0x10000u + id * 0x10u, false, {}});
+  forms_.emplace(id, FakeForm{design, &events, 0x10000u + id * 0x10u, false, {}});
   return id;
 }
 
@@ -149,7 +149,7 @@ const FakeForm* FakeWindowSystem::Find(WindowId id) const {
 
 std::optional<WindowId> FakeWindowSystem::FindByCaption(const std::wstring& caption) const {
   for (const auto& [id, f] : forms_) {
-    if (f.spec.caption == caption) return id;
+    if (f.design.caption == caption) return id;
   }
   return std::nullopt;
 }

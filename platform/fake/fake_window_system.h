@@ -31,7 +31,7 @@ struct FakeTimer {
 };
 
 struct FakeForm {
-  FormSpec spec;
+  FormDesign design;
   FormEvents* events;
   std::uintptr_t handle;
   bool visible = false;
@@ -42,7 +42,7 @@ class FakeWindowSystem final : public WindowSystem {
  public:
   FakeWindowSystem(FakeClock& clock, CallLog& log, ErrorSink& errors) : clock_(clock), log_(log), errors_(errors) {}
 
-  WindowId CreateForm(const FormSpec& spec, FormEvents& events) override;
+  WindowId CreateForm(const FormDesign& design, FormEvents& events) override;
   void DestroyForm(WindowId form) override;
   void ShowForm(WindowId form) override;
   std::uintptr_t Handle(WindowId form) override;

@@ -54,7 +54,7 @@ HWND Win32WindowSystem::control(ControlId id) {
   return it->second.hwnd;
 }
 
-WindowId Win32WindowSystem::CreateForm(const FormSpec& spec, FormEvents& events) {
+WindowId Win32WindowSystem::CreateForm(const FormDesign& design, FormEvents& events) {
   static const bool registered = [this] {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
@@ -69,19 +69,19 @@ WindowId Win32WindowSystem::CreateForm(const FormSpec& spec, FormEvents& events)
   }();
   if (!registered) throw RuntimeError("cannot register the window class");
 
-  const Frame frame = FrameOf(spec.kind);
-  RECT r{0, 0, Pixels(spec.client_width_twips), Pixels(spec.client_height_twips)};
+  const Frame frame = FrameOf(design.kind);
+  RECT r{0, 0, Pixels(design.client_width_twips), Pixels(design.client_height_twips)};
   AdjustWindowRectEx(&r, frame.style, FALSE, frame.ex_style);
   const int width = r.right - r.left, height = r.bottom - r.top;
   int x = 0, y = 0;
-  if (spec.kind == FormKind::kFixedDialog) {
+  if (design.kind == FormKind::kFixedDialog) {
     x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   }
 
   const WindowId id = next_window_++;
   Window& w = windows_[id] = Window{this, id, nullptr, &events};
-  HWND hwnd = CreateWindowExA(frame.ex_style, kFormClass, ToAnsiCp(spec.caption).c_str(), frame.style, x, y,
+  HWND hwnd = CreateWindowExA(frame.ex_style, kFormClass, ToAnsiCp(design.caption).c_str(), frame.style, x, y,
                               width, height, nullptr, nullptr, instance_, &w);
   if (hwnd == nullptr) {
     windows_.erase(id);

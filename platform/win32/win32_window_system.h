@@ -13,7 +13,7 @@ class Win32WindowSystem final : public WindowSystem {
  public:
   Win32WindowSystem(HINSTANCE instance, HICON app_icon, ErrorSink& errors);
 
-  WindowId CreateForm(const FormSpec& spec, FormEvents& events) override;
+  WindowId CreateForm(const FormDesign& design, FormEvents& events) override;
   void DestroyForm(WindowId form) override;
   void ShowForm(WindowId form) override;
   std::uintptr_t Handle(WindowId form) override;

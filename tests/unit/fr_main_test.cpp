@@ -48,7 +48,7 @@ TEST(Startup, ChecksTheInstanceThenSweepsThenAddsTheIcon) {
   const FakeForm* form = fake.windows.Find(main);
   ASSERT_NE(form, nullptr);
   EXPECT_FALSE(form->visible);
-  EXPECT_EQ(form->spec.kind, FormKind::kHidden);
+  EXPECT_EQ(form->design.kind, FormKind::kHidden);
   EXPECT_EQ(form->timers.at(kTimer1).interval_ms, 30u);
 }
 

@@ -42,10 +42,10 @@ TEST_F(SettingsTest, WindowIsCreatedHiddenWithItsTwoControls) {
   frSettings& settings = program.Settings().Get();
   const FakeForm* form = fake.windows.Find(settings.Id());
   ASSERT_NE(form, nullptr);
-  EXPECT_EQ(form->spec.caption, L"Settings");
-  EXPECT_EQ(form->spec.client_width_twips, 2310);
-  EXPECT_EQ(form->spec.client_height_twips, 1350);
-  EXPECT_EQ(form->spec.kind, FormKind::kFixedDialog);
+  EXPECT_EQ(form->design.caption, L"Settings");
+  EXPECT_EQ(form->design.client_width_twips, 2310);
+  EXPECT_EQ(form->design.client_height_twips, 1350);
+  EXPECT_EQ(form->design.kind, FormKind::kFixedDialog);
   EXPECT_FALSE(form->visible);
 
   const FakeControl& box = fake.windows.Control(settings.chkAutoRun);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 #include "platform/fake/fake_platform.h"
@@ -15,6 +16,8 @@ struct SweepCase {
   void (*sweep)(Keyboard&, Clock&);
   std::vector<std::uint8_t> order;
 };
+
+void PrintTo(const SweepCase& c, std::ostream* os) { *os << c.name; }
 
 class SweepTest : public ::testing::TestWithParam<SweepCase> {};
 
