@@ -7,7 +7,6 @@
 
 namespace np {
 
-inline constexpr wchar_t kAppTitle[] = L"Norvane Pellumin";
 inline constexpr wchar_t kAlreadyRunning[] = L"Norvane Pellumin is already running!";
 inline constexpr int kTimer1 = 1;
 inline constexpr std::uint32_t kTimer1IntervalMs = 30;

@@ -27,7 +27,7 @@ class FakePlatform {
   FakeTrayShell tray{log};
   FakeMessageBoxes boxes{log};
   FakeTextCodec codec;
-  ErrorReporter errors{boxes, codec, L"Norvane Pellumin"};
+  ErrorReporter errors{boxes, codec, kAppTitle};
   FakeWindowSystem windows{clock, log, errors};
   FakeRegistry registry;
   Platform platform{app, clock, keyboard, tray, boxes, windows, codec, registry, errors};

@@ -9,8 +9,6 @@ namespace np {
 
 namespace {
 
-constexpr wchar_t kAppTitle[] = L"Norvane Pellumin";
-
 HICON LoadAppIcon(HINSTANCE instance) {
   // The one 16 x 16 image, unstretched: it is what the tray shows.
   return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 16, 16, 0));
