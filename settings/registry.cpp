@@ -41,8 +41,8 @@ std::int32_t Decide(std::int32_t operation, std::int32_t close) { return operati
 std::int32_t StoreDword(RegistryContext reg, RegKey key, const std::wstring& name, std::int32_t value) {
   const auto bits = static_cast<std::uint32_t>(value);
   const std::array<std::uint8_t, kDwordBytes> bytes = {
-      static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
-      static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
+      static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8), static_cast<std::uint8_t>(bits >> 16),
+      static_cast<std::uint8_t>(bits >> 24)};
   return reg.api.RegSetValueExA(key, name, kRegDword, bytes.data(), kDwordBytes);
 }
 
@@ -50,8 +50,7 @@ std::int32_t StoreString(RegistryContext reg, RegKey key, const std::wstring& na
   const std::string ansi = reg.codec.ToAnsi(text);
   // c_str() carries the terminator, which the count includes.
   const auto byte_count = static_cast<std::uint32_t>(ansi.size() + 1);
-  return reg.api.RegSetValueExA(key, name, kRegSz, reinterpret_cast<const std::uint8_t*>(ansi.c_str()),
-                                byte_count);
+  return reg.api.RegSetValueExA(key, name, kRegSz, reinterpret_cast<const std::uint8_t*>(ansi.c_str()), byte_count);
 }
 
 std::int32_t Store(RegistryContext reg, RegKey key, const std::wstring& name, const Variant& data) {
@@ -66,8 +65,7 @@ std::int32_t Store(RegistryContext reg, RegKey key, const std::wstring& name, co
   }
 }
 
-std::int32_t ReadString(RegistryContext reg, RegKey key, const std::wstring& name, std::uint32_t size,
-                        Variant& out) {
+std::int32_t ReadString(RegistryContext reg, RegKey key, const std::wstring& name, std::uint32_t size, Variant& out) {
   // n + 1 filler spaces, of which the query may fill only n: the last one
   // always survives, and nothing of the buffer is trimmed afterwards.
   std::string buffer = reg.codec.ToAnsi(std::wstring(std::size_t{size} + 1, L' '));
@@ -80,8 +78,7 @@ std::int32_t ReadString(RegistryContext reg, RegKey key, const std::wstring& nam
   return kErrorSuccess;
 }
 
-std::int32_t ReadDword(RegistryContext reg, RegKey key, const std::wstring& name, std::uint32_t size,
-                       Variant& out) {
+std::int32_t ReadDword(RegistryContext reg, RegKey key, const std::wstring& name, std::uint32_t size, Variant& out) {
   std::array<std::uint8_t, kDwordBytes> field{};
   // Never offer more than the field: an oversize value comes back as the
   // platform's "more data" instead of overrunning it.
@@ -89,8 +86,8 @@ std::int32_t ReadDword(RegistryContext reg, RegKey key, const std::wstring& name
   std::uint32_t type = 0;
   const std::int32_t status = reg.api.RegQueryValueExA(key, name, &type, field.data(), &byte_count);
   if (status != kErrorSuccess) return status;
-  const std::uint32_t bits = field[0] | (std::uint32_t{field[1]} << 8) | (std::uint32_t{field[2]} << 16) |
-                             (std::uint32_t{field[3]} << 24);
+  const std::uint32_t bits =
+      field[0] | (std::uint32_t{field[1]} << 8) | (std::uint32_t{field[2]} << 16) | (std::uint32_t{field[3]} << 24);
   out = Variant::I4(static_cast<std::int32_t>(bits));
   return kErrorSuccess;
 }

@@ -13,8 +13,7 @@ class Keyboard {
  public:
   virtual ~Keyboard() = default;
   // user32 keybd_event: injects one key event; there is no result to look at.
-  virtual void KeybdEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags,
-                          std::uintptr_t extra_info) = 0;
+  virtual void KeybdEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags, std::uintptr_t extra_info) = 0;
 };
 
 }  // namespace np

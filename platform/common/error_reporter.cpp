@@ -1,7 +1,6 @@
 // The one error sink of the program.
 #include "platform/common/error_reporter.h"
 
-
 namespace np {
 
 namespace {

@@ -79,8 +79,8 @@ std::int32_t FakeRegistry::RegQueryValueExA(RegKey key, std::wstring_view value_
 
 std::int32_t FakeRegistry::RegSetValueExA(RegKey key, std::wstring_view value_name, std::uint32_t type,
                                           const std::uint8_t* data, std::uint32_t byte_count) {
-  std::string line = "RegSetValueExA " + HandleName(key) + " " + Narrow(value_name) + " " + std::to_string(type) +
-                     " " + std::to_string(byte_count) + " -> ";
+  std::string line = "RegSetValueExA " + HandleName(key) + " " + Narrow(value_name) + " " + std::to_string(type) + " " +
+                     std::to_string(byte_count) + " -> ";
   const auto scripted = TakeFailure(Op::kSet);
   const std::int32_t status = scripted ? *scripted : Set(key, value_name, type, data, byte_count);
   Log(line + std::to_string(status));
@@ -173,8 +173,7 @@ std::int32_t FakeRegistry::Close(RegKey handle) {
   return handles_.erase(handle) == 1 ? kErrorSuccess : kErrorInvalidHandle;
 }
 
-std::optional<std::wstring> FakeRegistry::KeyPath(RegKey root, std::wstring_view sub_key,
-                                                  std::int32_t* status) const {
+std::optional<std::wstring> FakeRegistry::KeyPath(RegKey root, std::wstring_view sub_key, std::int32_t* status) const {
   std::wstring path;
   if (const char* name = RootName(root)) {
     path = Fold(std::wstring(name, name + std::char_traits<char>::length(name)));
@@ -280,8 +279,7 @@ void FakeRegistry::SetDword(RegKey root, std::wstring_view path, std::wstring_vi
             static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)});
 }
 
-std::optional<StoredValue> FakeRegistry::GetValue(RegKey root, std::wstring_view path,
-                                                  std::wstring_view name) const {
+std::optional<StoredValue> FakeRegistry::GetValue(RegKey root, std::wstring_view path, std::wstring_view name) const {
   const auto key = keys_.find(FoldedPath(root, path));
   if (key == keys_.end()) return std::nullopt;
   const auto value = key->second.values.find(Fold(name));

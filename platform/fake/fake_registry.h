@@ -38,8 +38,8 @@ class FakeRegistry final : public RegistryApi {
                              RegKey* result) override;
   std::int32_t RegQueryValueExA(RegKey key, std::wstring_view value_name, std::uint32_t* type, std::uint8_t* data,
                                 std::uint32_t* byte_count) override;
-  std::int32_t RegSetValueExA(RegKey key, std::wstring_view value_name, std::uint32_t type,
-                              const std::uint8_t* data, std::uint32_t byte_count) override;
+  std::int32_t RegSetValueExA(RegKey key, std::wstring_view value_name, std::uint32_t type, const std::uint8_t* data,
+                              std::uint32_t byte_count) override;
   std::int32_t RegDeleteValueA(RegKey key, std::wstring_view value_name) override;
   std::int32_t RegCloseKey(RegKey key) override;
 

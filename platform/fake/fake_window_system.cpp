@@ -61,8 +61,8 @@ void FakeWindowSystem::StopTimer(WindowId id, int timer_id) {
 }
 
 ControlId FakeWindowSystem::AddControl(WindowId id, FakeControl added) {
-  const auto siblings = std::count_if(controls_.begin(), controls_.end(),
-                                      [id](const auto& entry) { return entry.second.form == id; });
+  const auto siblings =
+      std::count_if(controls_.begin(), controls_.end(), [id](const auto& entry) { return entry.second.form == id; });
   form(id);
   added.tab_index = static_cast<int>(siblings);
   controls_.emplace(next_control_, std::move(added));

@@ -81,8 +81,8 @@ WindowId Win32WindowSystem::CreateForm(const FormDesign& design, FormEvents& eve
 
   const WindowId id = next_window_++;
   Window& w = windows_[id] = Window{this, id, nullptr, &events};
-  HWND hwnd = CreateWindowExA(frame.ex_style, kFormClass, ToAnsiCp(design.caption).c_str(), frame.style, x, y,
-                              width, height, nullptr, nullptr, instance_, &w);
+  HWND hwnd = CreateWindowExA(frame.ex_style, kFormClass, ToAnsiCp(design.caption).c_str(), frame.style, x, y, width,
+                              height, nullptr, nullptr, instance_, &w);
   if (hwnd == nullptr) {
     windows_.erase(id);
     throw RuntimeError("cannot create the window");

@@ -44,8 +44,8 @@ class Win32WindowSystem final : public WindowSystem {
   void CloseByUser(Window& window);
   Window& window(WindowId id);
   HWND control(ControlId id);
-  HWND CreateChild(WindowId form, ControlId id, const char* cls, DWORD style, DWORD ex_style,
-                   const TwipsRect& rect, const std::wstring& text);
+  HWND CreateChild(WindowId form, ControlId id, const char* cls, DWORD style, DWORD ex_style, const TwipsRect& rect,
+                   const std::wstring& text);
   void AddTooltip(HWND parent, HWND tool, const std::wstring& text);
   int Pixels(int twips) const;
 

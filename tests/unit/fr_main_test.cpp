@@ -37,8 +37,8 @@ TEST(Startup, ChecksTheInstanceThenSweepsThenAddsTheIcon) {
   Program program(fake.platform);
   ASSERT_TRUE(program.Start());
 
-  EXPECT_EQ(Milestones(fake.log), (std::vector<std::string>{"CreateForm \"\"", "SetTimer 1 30", "PrevInstance",
-                                                            "sweep", "Shell_NotifyIconA 0"}));
+  EXPECT_EQ(Milestones(fake.log), (std::vector<std::string>{"CreateForm \"\"", "SetTimer 1 30", "PrevInstance", "sweep",
+                                                            "Shell_NotifyIconA 0"}));
   ASSERT_EQ(fake.tray.Calls().size(), 1u);
   EXPECT_EQ(fake.tray.Calls()[0].time_ms, 1800u);
   EXPECT_EQ(fake.keyboard.Events().size(), 36u);

@@ -71,11 +71,8 @@ TEST_F(SettingsTest, NoEntryLeavesTheBoxUntickedAndWritesNothing) {
 
 TEST_F(SettingsTest, AnyExistingEntryTicksTheBoxAndIsRewrittenWithTheCurrentPath) {
   const StoredValue found[] = {
-      {kRegSz, Sz("D:\\Old place\\pellumin.exe")},
-      {kRegSz, Sz("")},
-      {kRegDword, {1, 0, 0, 0}},
-      {kRegExpandSz, Sz("%ProgramFiles%\\pellumin.exe")},
-      {kRegBinary, {0xde, 0xad}},
+      {kRegSz, Sz("D:\\Old place\\pellumin.exe")},        {kRegSz, Sz("")},           {kRegDword, {1, 0, 0, 0}},
+      {kRegExpandSz, Sz("%ProgramFiles%\\pellumin.exe")}, {kRegBinary, {0xde, 0xad}},
   };
   for (const StoredValue& value : found) {
     FakePlatform fresh;
@@ -155,8 +152,7 @@ TEST_F(SettingsTest, EntryNameAndDataFollowTheRunningExecutable) {
     fresh.app.module_file_name = c.module;
     Program p(fresh.platform);
     fresh.windows.UserClick(p.Settings().Get().chkAutoRun);
-    EXPECT_EQ(fresh.registry.GetValue(kHkeyLocalMachine, kRunKey, c.name), (StoredValue{kRegSz, Sz(c.data)}))
-        << c.data;
+    EXPECT_EQ(fresh.registry.GetValue(kHkeyLocalMachine, kRunKey, c.name), (StoredValue{kRegSz, Sz(c.data)})) << c.data;
   }
 }
 

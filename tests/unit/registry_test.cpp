@@ -100,13 +100,12 @@ TEST_F(RegistryTest, EachProcedureReturnsTheStatusOfTheStepThatDecides) {
     Store(c.stored_type, B("1234"));
     c.script(fake);
     Variant data = kUntouched;
-    const std::int32_t status =
-        c.proc == kDel ? Delete() : c.proc == kWrite ? Write(Variant::I4(7)) : Read(data);
+    const std::int32_t status = c.proc == kDel ? Delete() : c.proc == kWrite ? Write(Variant::I4(7)) : Read(data);
     EXPECT_EQ(status, c.expected);
     const std::vector<std::string> calls = Calls();
     const bool opened = calls.front().find("-> 0 ") != std::string::npos;
-    const auto closes = std::count_if(calls.begin(), calls.end(),
-                                      [](const std::string& s) { return s.rfind("RegCloseKey", 0) == 0; });
+    const auto closes =
+        std::count_if(calls.begin(), calls.end(), [](const std::string& s) { return s.rfind("RegCloseKey", 0) == 0; });
     EXPECT_EQ(closes, opened ? 1 : 0);
     if (c.proc == kRead) {
       EXPECT_EQ(data != kUntouched, c.delivers);
@@ -129,7 +128,10 @@ TEST_F(RegistryTest, WriteStoresI2AndI4AsDwordAndStringsAsAnsiWithTheirNul) {
       {Variant::I4(INT32_MIN), kRegDword, {0, 0, 0, 0x80}},
       {Variant::Str(L"abc"), kRegSz, B(std::string_view("abc\0", 4))},
       {Variant::Str(L""), kRegSz, {0}},
-      {Variant::Str(L"Gr\u00f6\u00dfe \u20ac"), kRegSz, B(std::string_view("Gr\xf6\xdf" "e ?\0", 8))},
+      {Variant::Str(L"Gr\u00f6\u00dfe \u20ac"), kRegSz,
+       B(std::string_view("Gr\xf6\xdf"
+                          "e ?\0",
+                          8))},
       {Variant::Str(L"C:\\Tools\\app.exe"), kRegSz, B(std::string_view("C:\\Tools\\app.exe\0", 17))},
   };
   for (const Case& c : cases) {
@@ -147,12 +149,20 @@ TEST_F(RegistryTest, WriteStoresI2AndI4AsDwordAndStringsAsAnsiWithTheirNul) {
 }
 
 TEST_F(RegistryTest, WriteOfAnyOtherVariantTypeOpensAndClosesButStoresNothing) {
-  const Variant refused[] = {
-      Variant(), Variant::OfType(vt::kNull), Variant::OfType(vt::kR4), Variant::R8(1.0),
-      Variant::OfType(vt::kCurrency), Variant::OfType(vt::kDate), Variant::OfType(vt::kDispatch),
-      Variant::OfType(vt::kError), Variant::Bool(true), Variant::OfType(vt::kDecimal), Variant::OfType(vt::kUi1),
-      Variant::OfType(vt::kArray | vt::kI2), Variant::OfType(vt::kArray | vt::kI4),
-      Variant::OfType(vt::kArray | vt::kBstr)};
+  const Variant refused[] = {Variant(),
+                             Variant::OfType(vt::kNull),
+                             Variant::OfType(vt::kR4),
+                             Variant::R8(1.0),
+                             Variant::OfType(vt::kCurrency),
+                             Variant::OfType(vt::kDate),
+                             Variant::OfType(vt::kDispatch),
+                             Variant::OfType(vt::kError),
+                             Variant::Bool(true),
+                             Variant::OfType(vt::kDecimal),
+                             Variant::OfType(vt::kUi1),
+                             Variant::OfType(vt::kArray | vt::kI2),
+                             Variant::OfType(vt::kArray | vt::kI4),
+                             Variant::OfType(vt::kArray | vt::kBstr)};
   for (const Variant& data : refused) {
     SCOPED_TRACE(testing::Message() << "type " << data.Type());
     log.Clear();
@@ -176,7 +186,11 @@ TEST_F(RegistryTest, StringReadKeepsTheWholeBufferWithNulAndFiller) {
       {"empty string", {0}, std::wstring(L"\0 ", 2)},
       {"no data at all", {}, L" "},
       {"embedded NUL", B(std::string_view("ab\0cd\0", 6)), std::wstring(L"ab\0cd\0 ", 7)},
-      {"code page text", B(std::string_view("Gr\xf6\xdf" "e\0", 6)), std::wstring(L"Gr\u00f6\u00dfe\0 ", 7)},
+      {"code page text",
+       B(std::string_view("Gr\xf6\xdf"
+                          "e\0",
+                          6)),
+       std::wstring(L"Gr\u00f6\u00dfe\0 ", 7)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -342,10 +356,10 @@ TEST(FakeRegistryTest, OpenChecksKeyRightsAndPath) {
     std::int32_t status;
   };
   const Case cases[] = {
-      {L"Software\\Locked", kAccessRead, 0},     {L"Software\\Locked", 0x1, 0},
-      {L"Software\\Locked", 0x2, 5},             {L"Software\\Locked", 0x4, 5},
-      {L"Software\\Locked", 0x20, 5},            {L"Software\\Locked", kAccessWrite, 5},
-      {L"Software\\Missing", kAccessRead, 2},    {L"\\Software\\Locked", kAccessRead, kErrorBadPathname},
+      {L"Software\\Locked", kAccessRead, 0},   {L"Software\\Locked", 0x1, 0},
+      {L"Software\\Locked", 0x2, 5},           {L"Software\\Locked", 0x4, 5},
+      {L"Software\\Locked", 0x20, 5},          {L"Software\\Locked", kAccessWrite, 5},
+      {L"Software\\Missing", kAccessRead, 2},  {L"\\Software\\Locked", kAccessRead, kErrorBadPathname},
       {L"software\\LOCKED\\", kAccessRead, 0},
   };
   FakeRegistry fake;

@@ -57,7 +57,8 @@ TEST(TrayRecord, TipFieldAlwaysHoldsATerminator) {
     std::wstring tip;
     std::size_t nul_at;
   };
-  for (const Case& c : {Case{L"", 0}, Case{L"x", 1}, Case{std::wstring(63, L'a'), 63}, Case{std::wstring(80, L'a'), 63}}) {
+  for (const Case& c :
+       {Case{L"", 0}, Case{L"x", 1}, Case{std::wstring(63, L'a'), 63}, Case{std::wstring(80, L'a'), 63}}) {
     const auto field = PaddedTip(c.tip);
     EXPECT_EQ(field[c.nul_at], L'\0') << c.tip.size();
     for (std::size_t i = c.nul_at + 1; i < field.size(); ++i) EXPECT_EQ(field[i], L' ');

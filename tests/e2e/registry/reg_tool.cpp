@@ -22,22 +22,33 @@ using np::Variant;
 constexpr double kUntouched = 2.5;
 
 bool ParseRoot(const std::string& name, np::RegKey* root) {
-  if (name == "HKLM") *root = np::kHkeyLocalMachine;
-  else if (name == "HKCU") *root = np::kHkeyCurrentUser;
-  else return false;
+  if (name == "HKLM")
+    *root = np::kHkeyLocalMachine;
+  else if (name == "HKCU")
+    *root = np::kHkeyCurrentUser;
+  else
+    return false;
   return true;
 }
 
 bool ParseData(int argc, char** argv, Variant* data) {
   const std::string kind = argv[0];
-  if (kind == "bool" && argc == 1) *data = Variant::Bool(true);
-  else if (kind == "empty" && argc == 1) *data = Variant();
-  else if (argc != 2) return false;
-  else if (kind == "sz") *data = Variant::Str(np::FromAnsiCp(argv[1]));
-  else if (kind == "i2") *data = Variant::I2(static_cast<std::int16_t>(std::strtol(argv[1], nullptr, 0)));
-  else if (kind == "i4") *data = Variant::I4(static_cast<std::int32_t>(std::strtoll(argv[1], nullptr, 0)));
-  else if (kind == "r8") *data = Variant::R8(std::strtod(argv[1], nullptr));
-  else return false;
+  if (kind == "bool" && argc == 1)
+    *data = Variant::Bool(true);
+  else if (kind == "empty" && argc == 1)
+    *data = Variant();
+  else if (argc != 2)
+    return false;
+  else if (kind == "sz")
+    *data = Variant::Str(np::FromAnsiCp(argv[1]));
+  else if (kind == "i2")
+    *data = Variant::I2(static_cast<std::int16_t>(std::strtol(argv[1], nullptr, 0)));
+  else if (kind == "i4")
+    *data = Variant::I4(static_cast<std::int32_t>(std::strtoll(argv[1], nullptr, 0)));
+  else if (kind == "r8")
+    *data = Variant::R8(std::strtod(argv[1], nullptr));
+  else
+    return false;
   return true;
 }
 

@@ -33,8 +33,8 @@ int Show(HWND w) {
   char text[256] = "";
   GetWindowTextA(edit, text, sizeof text);
   std::printf("hwnd=%llu visible=%d client=%ld,%ld sizebox=%d minbox=%d maxbox=%d sysmenu=%d",
-              static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(w)), IsWindowVisible(w) ? 1 : 0,
-              client.right, client.bottom, (style & WS_THICKFRAME) ? 1 : 0, (style & WS_MINIMIZEBOX) ? 1 : 0,
+              static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(w)), IsWindowVisible(w) ? 1 : 0, client.right,
+              client.bottom, (style & WS_THICKFRAME) ? 1 : 0, (style & WS_MINIMIZEBOX) ? 1 : 0,
               (style & WS_MAXIMIZEBOX) ? 1 : 0, (style & WS_SYSMENU) ? 1 : 0);
   PrintRect("box", w, box);
   PrintRect("edit", w, edit);
