@@ -87,7 +87,7 @@ class WineSession:
                         WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
                         WINEARCH="win64")
         with self._phase("wineboot -i"):
-            self._checked([WINE64, "wineboot", "-i"], timeout=120)
+            self._boot_prefix()
         with self._phase("wineserver -w"):
             self._checked([WINESERVER, "-w"], timeout=120)
         with self._phase("persistent wineserver"):
@@ -98,6 +98,18 @@ class WineSession:
                            check=True)
         with self._phase("crash dialog off"):
             self.reg_add(r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0")
+
+    def _boot_prefix(self):
+        # Seen once in many runs: wineboot fails with "could not load
+        # kernel32.dll". The prefix is throwaway, so build it again once.
+        try:
+            self._checked([WINE64, "wineboot", "-i"], timeout=120)
+        except RuntimeError as e:
+            self.log(f"[wine] {e}; trying a new prefix")
+            self._quiet([WINESERVER, "-k"], timeout=30)
+            self._quiet([WINESERVER, "-w"], timeout=30)
+            shutil.rmtree(self.prefix, ignore_errors=True)
+            self._checked([WINE64, "wineboot", "-i"], timeout=120)
 
     def close(self):
         t0 = time.monotonic()

@@ -31,7 +31,9 @@ int Show(HWND w) {
   HWND box = Child(w, "Button"), edit = Child(w, "Edit");
   const LONG style = GetWindowLongA(w, GWL_STYLE);
   char text[256] = "";
-  GetWindowTextA(edit, text, sizeof text);
+  // Another process's control answers WM_GETTEXT itself; GetWindowText would
+  // only return the window's cached title.
+  SendMessageA(edit, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
   std::printf("hwnd=%llu visible=%d client=%ld,%ld sizebox=%d minbox=%d maxbox=%d sysmenu=%d",
               static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(w)), IsWindowVisible(w) ? 1 : 0, client.right,
               client.bottom, (style & WS_THICKFRAME) ? 1 : 0, (style & WS_MINIMIZEBOX) ? 1 : 0,
@@ -52,7 +54,12 @@ int Wait(DWORD timeout_ms, const char* condition, UINT_PTR old) {
     bool ok = w != nullptr;
     if (ok && condition != nullptr && std::strcmp(condition, "visible") == 0) ok = IsWindowVisible(w);
     if (ok && condition != nullptr && std::strcmp(condition, "hidden") == 0) ok = !IsWindowVisible(w);
-    if (ok && condition != nullptr && std::strcmp(condition, "new") == 0) ok = reinterpret_cast<UINT_PTR>(w) != old;
+    if (ok && condition != nullptr && std::strcmp(condition, "new") == 0) {
+      // A new window is found as soon as it exists; the host writes its text box
+      // only once the load step is over, so wait for that text too.
+      HWND edit = Child(w, "Edit");
+      ok = reinterpret_cast<UINT_PTR>(w) != old && edit != nullptr && SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0) > 0;
+    }
     if (ok) return Show(w);
     if (GetTickCount() - start > timeout_ms) break;
     Sleep(20);  // polling a condition against a deadline
