@@ -44,6 +44,12 @@ void frMain::OnTimer(int /*timer_id*/) {
   // Sampling hooks in here.
 }
 
+void frMain::OnShellRestarted() {
+  // A new shell knows none of the old one's icons (and at logon the first add
+  // may have come before the shell existed): add the same record again.
+  if (tray_icon_data_.cbSize != 0) CallTrayShell(kNimAdd);
+}
+
 void frMain::CallTrayShell(std::uint32_t message) {
   AnsiNotifyIconData record = ToAnsiRecord(tray_icon_data_, platform_.codec);
   platform_.tray.NotifyIconA(message, &record);

@@ -24,6 +24,7 @@ class frMain final : public Form {
  private:
   void Form_Load();
   void OnTimer(int timer_id) override;
+  void OnShellRestarted() override;
   void CallTrayShell(std::uint32_t message);
 
   Platform& platform_;

@@ -8,6 +8,7 @@ namespace np {
 void PulseLockKey(Keyboard& keyboard, std::uint8_t vk) {
   keyboard.KeybdEvent(vk, 0, kKeyEventKeyUp, 0);
   keyboard.KeybdEvent(vk, 0, 0, 0);
+  keyboard.KeybdEvent(vk, 0, kKeyEventKeyUp, 0);
 }
 
 void BlinkLockKey(Keyboard& keyboard, Clock& clock, std::uint8_t vk) {

@@ -1,6 +1,8 @@
 // frSettings: the Settings window and the machine-wide autorun entry.
 #include "settings/fr_settings.h"
 
+#include <utility>
+
 #include "settings/app_properties.h"
 #include "settings/registry.h"
 
@@ -21,32 +23,72 @@ frSettings::frSettings(Platform& platform)
 }
 
 void frSettings::Form_Load() {
+  std::wstring name;
+  try {
+    name = EntryName();
+  } catch (const RuntimeError& e) {
+    // The load runs inside a disk sample, which must go on: report, leave the box unticked.
+    platform_.errors.Report(e.what());
+    return;
+  }
   Variant scratch;
-  const RegistryContext reg{platform_.registry, platform_.codec};
   // Any entry of that name ticks the box, whatever it holds; the tick's click
   // handling then rewrites it with the current path.
-  if (RegReadValueEntry(reg, kHkeyLocalMachine, kRunKey, AppExeName(platform_.app), scratch) == 0) {
+  if (RegReadValueEntry(Registry(), kHkeyLocalMachine, kRunKey, name, scratch) == 0) {
     windows_.SetCheckValue(chkAutoRun, 1);
   }
 }
 
 void frSettings::OnControlClick(ControlId control) {
-  if (control == chkAutoRun) chkAutoRun_Click();
+  if (control == chkAutoRun && !showing_entry_) chkAutoRun_Click();
 }
 
 void frSettings::chkAutoRun_Click() {
-  const RegistryContext reg{platform_.registry, platform_.codec};
-  if (windows_.CheckValue(chkAutoRun) == 1) {
-    const std::wstring data = AppPath(platform_.app) + L"\\" + AppExeName(platform_.app) + L".exe";
-    const std::int32_t status =
-        RegWriteValueEntry(reg, kHkeyLocalMachine, kRunKey, AppExeName(platform_.app), Variant::Str(data));
-    // Without the rights to write the machine-wide key, a ticked box would
-    // claim an entry that does not exist. Unticking runs this handler again,
-    // whose delete then fails just as harmlessly.
-    if (status != 0) windows_.SetCheckValue(chkAutoRun, 0);
-  } else {
-    RegDeleteValueEntry(reg, kHkeyLocalMachine, kRunKey, AppExeName(platform_.app));
+  const int value = windows_.CheckValue(chkAutoRun);
+  std::wstring name;
+  try {
+    name = EntryName();
+  } catch (const RuntimeError&) {
+    ShowQuietly(value == 1 ? 0 : 1);  // nothing was written: take the click back
+    throw;
   }
+  if (value == 1) {
+    RegWriteValueEntry(Registry(), kHkeyLocalMachine, kRunKey, name, Variant::Str(EntryCommand(name)));
+  } else {
+    RegDeleteValueEntry(Registry(), kHkeyLocalMachine, kRunKey, name);
+  }
+  // Neither status tells whether the entry exists (a delete that fails after
+  // the open reports 0), so the box shows what a read finds.
+  Variant scratch;
+  const bool exists = RegReadValueEntry(Registry(), kHkeyLocalMachine, kRunKey, name, scratch) == 0;
+  ShowQuietly(exists ? 1 : 0);
+}
+
+RegistryContext frSettings::Registry() const { return {platform_.registry, platform_.codec}; }
+
+std::wstring frSettings::EntryName() const {
+  std::wstring name = AppExeName(platform_.app);
+  // An empty name would address the Run key's default value.
+  if (name.empty()) throw RuntimeError("cannot read the program's file name");
+  return name;
+}
+
+std::wstring frSettings::EntryCommand(const std::wstring& name) const {
+  std::wstring command = AppPath(platform_.app) + L"\\" + name + L".exe";
+  // Unquoted, "C:\Program Files\x.exe" would first be tried as "C:\Program.exe" at logon.
+  if (command.find(L' ') != std::wstring::npos) command = L"\"" + command + L"\"";
+  return command;
+}
+
+void frSettings::ShowQuietly(int value) {
+  showing_entry_ = true;
+  try {
+    windows_.SetCheckValue(chkAutoRun, value);
+  } catch (...) {
+    showing_entry_ = false;
+    throw;
+  }
+  showing_entry_ = false;
 }
 
 }  // namespace np

@@ -1,9 +1,10 @@
 // frSettings: the Settings window with the autorun check box and the rate
-// text box. The Run entry is its only persistent setting, and the box is
-// filled from the registry at every creation of the window.
+// text box. The Run entry is its only persistent setting; the box is filled
+// from the registry at every creation of the window and after every change.
 #pragma once
 #include "core/form.h"
 #include "platform/api/platform.h"
+#include "settings/registry.h"
 
 namespace np {
 
@@ -21,8 +22,15 @@ class frSettings final : public Form {
   void Form_Load();
   void chkAutoRun_Click();
   void OnControlClick(ControlId control) override;
+  RegistryContext Registry() const;
+  // The Run entry's value name and data for the running executable.
+  std::wstring EntryName() const;
+  std::wstring EntryCommand(const std::wstring& name) const;
+  // Sets the box to what the registry holds without running the click handling.
+  void ShowQuietly(int value);
 
   Platform& platform_;
+  bool showing_entry_ = false;
 };
 
 }  // namespace np

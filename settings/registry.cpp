@@ -25,10 +25,21 @@ std::int32_t Guarded(Step step) noexcept {
   }
 }
 
-std::int32_t OpenKey(RegistryContext reg, RegKey root, const std::wstring& sub_key, std::uint32_t access,
-                     RegKey* key) noexcept {
+// Whether the code page holds the text exactly: a best-fit or default
+// character would come back as something else.
+bool Representable(RegistryContext reg, std::wstring_view text) {
+  return reg.codec.FromAnsi(reg.codec.ToAnsi(text)) == text;
+}
+
+// Opens the key for one operation on the named value; a name the code page
+// cannot hold is refused before the registry is asked.
+std::int32_t OpenKey(RegistryContext reg, RegKey root, const std::wstring& sub_key, const std::wstring& value_name,
+                     std::uint32_t access, RegKey* key) noexcept {
   *key = 0;
-  return Guarded([&] { return reg.api.RegOpenKeyExA(root, sub_key, kOpenOptions, access, key); });
+  return Guarded([&] {
+    if (!Representable(reg, sub_key) || !Representable(reg, value_name)) return kErrorNoUnicodeTranslation;
+    return reg.api.RegOpenKeyExA(root, sub_key, kOpenOptions, access, key);
+  });
 }
 
 std::int32_t CloseKey(RegistryContext reg, RegKey key) noexcept {
@@ -48,6 +59,7 @@ std::int32_t StoreDword(RegistryContext reg, RegKey key, const std::wstring& nam
 
 std::int32_t StoreString(RegistryContext reg, RegKey key, const std::wstring& name, const std::wstring& text) {
   const std::string ansi = reg.codec.ToAnsi(text);
+  if (reg.codec.FromAnsi(ansi) != text) return kErrorNoUnicodeTranslation;
   // c_str() carries the terminator, which the count includes.
   const auto byte_count = static_cast<std::uint32_t>(ansi.size() + 1);
   return reg.api.RegSetValueExA(key, name, kRegSz, reinterpret_cast<const std::uint8_t*>(ansi.c_str()), byte_count);
@@ -107,7 +119,7 @@ std::int32_t ReadOpenValue(RegistryContext reg, RegKey key, const std::wstring& 
 std::int32_t RegDeleteValueEntry(RegistryContext reg, RegKey hRootKey, const std::wstring& strSubKey,
                                  const std::wstring& strValueName) {
   RegKey key = 0;
-  const std::int32_t opened = OpenKey(reg, hRootKey, strSubKey, kAccessWrite, &key);
+  const std::int32_t opened = OpenKey(reg, hRootKey, strSubKey, strValueName, kAccessWrite, &key);
   if (opened != kErrorSuccess) return opened;
   // A missing value is as good as a deleted one, so the delete's status is dropped.
   Guarded([&] { return reg.api.RegDeleteValueA(key, strValueName); });
@@ -117,7 +129,7 @@ std::int32_t RegDeleteValueEntry(RegistryContext reg, RegKey hRootKey, const std
 std::int32_t RegWriteValueEntry(RegistryContext reg, RegKey hRootKey, const std::wstring& strSubKey,
                                 const std::wstring& strValueName, const Variant& varData) {
   RegKey key = 0;
-  const std::int32_t opened = OpenKey(reg, hRootKey, strSubKey, kAccessWrite, &key);
+  const std::int32_t opened = OpenKey(reg, hRootKey, strSubKey, strValueName, kAccessWrite, &key);
   if (opened != kErrorSuccess) return opened;
   const std::int32_t stored = Guarded([&] { return Store(reg, key, strValueName, varData); });
   return Decide(stored, CloseKey(reg, key));
@@ -126,7 +138,7 @@ std::int32_t RegWriteValueEntry(RegistryContext reg, RegKey hRootKey, const std:
 std::int32_t RegReadValueEntry(RegistryContext reg, RegKey hRootKey, const std::wstring& strSubKey,
                                const std::wstring& strValueName, Variant& varData) {
   RegKey key = 0;
-  const std::int32_t opened = OpenKey(reg, hRootKey, strSubKey, kAccessRead, &key);
+  const std::int32_t opened = OpenKey(reg, hRootKey, strSubKey, strValueName, kAccessRead, &key);
   if (opened != kErrorSuccess) return opened;
   const std::int32_t read = Guarded([&] { return ReadOpenValue(reg, key, strValueName, varData); });
   return Decide(read, CloseKey(reg, key));

@@ -1,7 +1,10 @@
 // The Registry module: three self-contained procedures on one named value.
 // Each opens one key, does its single operation, closes the key and returns
 // the platform's status (0 for success). They never raise, never show
-// anything and never create or delete a key.
+// anything and never create or delete a key. A name or text that the ANSI
+// code page cannot hold exactly is refused with ERROR_NO_UNICODE_TRANSLATION
+// before anything is touched: a lossy conversion would name or store
+// something else.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -16,7 +16,8 @@ class RuntimeError : public std::runtime_error {
 class ErrorSink {
  public:
   virtual ~ErrorSink() = default;
-  virtual void Report(const std::string& what) = 0;
+  // Never throws: it is the last stop of every failed handler.
+  virtual void Report(const std::string& what) noexcept = 0;
 };
 
 // Every event enters the core through this, so no exception crosses into the

@@ -13,7 +13,8 @@ inline constexpr RegKey kHkeyCurrentUser =
     static_cast<RegKey>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000001u)));
 
 inline constexpr std::uint32_t kRegSz = 1, kRegExpandSz = 2, kRegBinary = 3, kRegDword = 4;
-inline constexpr std::int32_t kErrorSuccess = 0, kErrorFileNotFound = 2, kErrorAccessDenied = 5, kErrorMoreData = 234;
+inline constexpr std::int32_t kErrorSuccess = 0, kErrorFileNotFound = 2, kErrorAccessDenied = 5, kErrorMoreData = 234,
+                                 kErrorNoUnicodeTranslation = 1113;
 
 // Names are wide here; the backend converts them to the ANSI code page at the call.
 // Each returns the platform's status, 0 for success.

@@ -38,6 +38,8 @@ class FormEvents {
   virtual void OnControlClick(ControlId /*control*/) {}
   // The user closed the window; it and its controls are already gone.
   virtual void OnUserClosed() {}
+  // The shell's notification area was (re)created, e.g. after Explorer restarted.
+  virtual void OnShellRestarted() {}
 };
 
 class WindowSystem {
@@ -49,7 +51,8 @@ class WindowSystem {
   virtual void DestroyForm(WindowId form) = 0;
   // Shows the window modeless and without owner.
   virtual void ShowForm(WindowId form) = 0;
-  // The native window handle and the numeric handle of its icon.
+  // The native window handle and the numeric handle of its icon; the icon
+  // throws RuntimeError when the application icon could not be loaded.
   virtual std::uintptr_t Handle(WindowId form) = 0;
   virtual std::uintptr_t IconHandle(WindowId form) = 0;
   virtual void StartTimer(WindowId form, int timer_id, std::uint32_t interval_ms) = 0;

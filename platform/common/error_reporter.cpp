@@ -7,10 +7,18 @@ namespace {
 constexpr unsigned kMbIconExclamation = 0x30;
 }
 
-void ErrorReporter::Report(const std::string& what) {
-  if (box_open_ || !shown_.insert(what).second) return;
+void ErrorReporter::Report(const std::string& what) noexcept {
+  try {
+    if (box_open_ || !shown_.insert(what).second) return;
+  } catch (...) {
+    return;  // no memory to remember it: nothing better to do
+  }
   box_open_ = true;
-  boxes_.Show(L"Run-time error: " + codec_.FromAnsi(what), caption_, kMbOk | kMbIconExclamation);
+  try {
+    boxes_.Show(L"Run-time error: " + codec_.FromAnsi(what), caption_, kMbOk | kMbIconExclamation);
+  } catch (...) {
+    shown_.erase(what);  // the user never saw it; the next occurrence tries again
+  }
   box_open_ = false;
 }
 

@@ -19,7 +19,7 @@ class ErrorReporter final : public ErrorSink {
   ErrorReporter(MessageBoxes& boxes, TextCodec& codec, std::wstring caption)
       : boxes_(boxes), codec_(codec), caption_(std::move(caption)) {}
 
-  void Report(const std::string& what) override;
+  void Report(const std::string& what) noexcept override;
 
  private:
   MessageBoxes& boxes_;

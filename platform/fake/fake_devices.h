@@ -22,14 +22,15 @@ struct KeyEventRecord {
   std::uint64_t time_ms;
 };
 
-// A keyboard whose lock keys toggle on every fresh key-down, as the real one does.
+// A keyboard whose lock keys toggle on a key-down of a released key only, as the real one does.
 class FakeKeyboard final : public Keyboard {
  public:
   explicit FakeKeyboard(CallLog& log) : log_(log) {}
   void KeybdEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags, std::uintptr_t extra) override;
 
-  // The user presses and releases a key on the real keyboard.
+  // The user presses and releases a key on the real keyboard, or only presses it.
   void UserTap(std::uint8_t vk);
+  void UserPress(std::uint8_t vk) { Apply(vk, false); }
   bool LockOn(std::uint8_t vk) const { return locked_.count(vk) != 0 && locked_.at(vk); }
   void SetLock(std::uint8_t vk, bool on) { locked_[vk] = on; }
   const std::vector<KeyEventRecord>& Events() const { return events_; }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 namespace np {
 
@@ -46,6 +47,7 @@ std::uintptr_t FakeWindowSystem::Handle(WindowId id) { return form(id).handle; }
 
 std::uintptr_t FakeWindowSystem::IconHandle(WindowId id) {
   form(id);
+  if (app_icon == 0) throw RuntimeError("the application icon cannot be loaded");
   return app_icon;
 }
 
@@ -140,6 +142,12 @@ void FakeWindowSystem::UserClick(ControlId box) {
 
 void FakeWindowSystem::PostMouseMove(WindowId id, int x, int y) {
   Dispatch(id, [x, y](FormEvents& e) { e.OnMouseMove(x, y); });
+}
+
+void FakeWindowSystem::BroadcastTaskbarCreated() {
+  std::vector<WindowId> ids;
+  for (const auto& entry : forms_) ids.push_back(entry.first);
+  for (WindowId id : ids) Dispatch(id, [](FormEvents& e) { e.OnShellRestarted(); });
 }
 
 const FakeForm* FakeWindowSystem::Find(WindowId id) const {

@@ -66,6 +66,8 @@ class FakeWindowSystem final : public WindowSystem {
   void UserType(ControlId box, const std::wstring& text) { control(box).text = text; }
   // A WM_MOUSEMOVE arriving at the window (the tray callback comes this way).
   void PostMouseMove(WindowId form, int x, int y);
+  // The shell broadcasts that its notification area was created anew.
+  void BroadcastTaskbarCreated();
 
   // Inspection.
   const FakeForm* Find(WindowId form) const;

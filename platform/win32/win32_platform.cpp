@@ -26,7 +26,7 @@ bool IsDialogKey(MSG& msg) {
 Win32Platform::Win32Platform(HINSTANCE instance)
     : errors(boxes, codec, kAppTitle), windows(instance, LoadAppIcon(instance), errors) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
-  InitCommonControlsEx(&controls);
+  if (!InitCommonControlsEx(&controls)) errors.Report("cannot initialise the common controls");
 }
 
 int Win32Platform::RunMessageLoop() {

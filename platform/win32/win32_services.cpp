@@ -35,9 +35,12 @@ int Win32MessageBoxes::Show(const std::wstring& text, const std::wstring& captio
 
 bool Win32Application::PrevInstance() {
   // The mutex is held for the life of the process; the system drops it at exit.
-  if (instance_mutex_ == nullptr) {
+  if (!instance_checked_) {
+    instance_checked_ = true;
     instance_mutex_ = CreateMutexA(nullptr, FALSE, "NorvanePellumin.SingleInstance");
-    prev_instance_ = instance_mutex_ != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+    const DWORD error = GetLastError();
+    // Access denied: the mutex exists, made by a copy that runs elevated.
+    prev_instance_ = error == ERROR_ALREADY_EXISTS || (instance_mutex_ == nullptr && error == ERROR_ACCESS_DENIED);
   }
   return prev_instance_;
 }

@@ -39,6 +39,7 @@ class Win32Application final : public Application {
 
  private:
   HANDLE instance_mutex_ = nullptr;
+  bool instance_checked_ = false;
   bool prev_instance_ = false;
 };
 

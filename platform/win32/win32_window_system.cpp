@@ -24,6 +24,16 @@ Frame FrameOf(FormKind kind) {
   return {fixed, WS_EX_CONTROLPARENT};
 }
 
+// An elevated copy receives the non-elevated shell's broadcasts only where its
+// window lets them in. The filter call exists from Windows 7 on: bound at run time.
+void AllowFromLowerIntegrity(HWND hwnd, UINT msg) {
+  using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+  constexpr DWORD kMsgFltAllow = 1;
+  static const auto filter = reinterpret_cast<FilterFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx")));
+  if (filter != nullptr) filter(hwnd, msg, kMsgFltAllow, nullptr);
+}
+
 int ScreenDpi() {
   HDC screen = GetDC(nullptr);
   const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
@@ -38,6 +48,7 @@ Win32WindowSystem::Win32WindowSystem(HINSTANCE instance, HICON app_icon, ErrorSi
       icon_(app_icon),
       errors_(errors),
       dpi_(ScreenDpi()),
+      taskbar_created_(RegisterWindowMessageA("TaskbarCreated")),
       font_(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))) {}
 
 int Win32WindowSystem::Pixels(int twips) const { return TwipsToPixels(twips, dpi_); }
@@ -87,6 +98,7 @@ WindowId Win32WindowSystem::CreateForm(const FormDesign& design, FormEvents& eve
     windows_.erase(id);
     throw RuntimeError("cannot create the window");
   }
+  if (design.kind == FormKind::kHidden && taskbar_created_ != 0) AllowFromLowerIntegrity(hwnd, taskbar_created_);
   return id;
 }
 
@@ -108,6 +120,7 @@ std::uintptr_t Win32WindowSystem::Handle(WindowId id) { return reinterpret_cast<
 
 std::uintptr_t Win32WindowSystem::IconHandle(WindowId id) {
   window(id);
+  if (icon_ == nullptr) throw RuntimeError("the application icon cannot be loaded");
   return reinterpret_cast<std::uintptr_t>(icon_);
 }
 
@@ -133,10 +146,14 @@ HWND Win32WindowSystem::CreateChild(WindowId form, ControlId id, const char* cls
   return child;
 }
 
+// A missing tooltip is reported, but the window works without it.
 void Win32WindowSystem::AddTooltip(HWND parent, HWND tool, const std::wstring& text) {
   HWND tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr, instance_, nullptr);
-  if (tip == nullptr) throw RuntimeError("cannot create a tooltip");
+  if (tip == nullptr) {
+    errors_.Report("cannot create a tooltip");
+    return;
+  }
   std::string ansi = ToAnsiCp(text);
   TOOLINFOA info{};
   info.cbSize = TTTOOLINFOA_V2_SIZE;  // accepted by every common-controls version
@@ -144,7 +161,10 @@ void Win32WindowSystem::AddTooltip(HWND parent, HWND tool, const std::wstring& t
   info.hwnd = parent;
   info.uId = reinterpret_cast<UINT_PTR>(tool);
   info.lpszText = ansi.data();
-  SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+  if (!SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info))) {
+    DestroyWindow(tip);
+    errors_.Report("cannot add a tooltip");
+  }
 }
 
 ControlId Win32WindowSystem::AddCheckBox(WindowId form, const TwipsRect& rect, const std::wstring& caption) {
@@ -199,6 +219,10 @@ LRESULT CALLBACK Win32WindowSystem::WndProc(HWND hwnd, UINT msg, WPARAM wparam, 
 
 LRESULT Win32WindowSystem::OnMessage(Window& w, UINT msg, WPARAM wparam, LPARAM lparam) {
   FormEvents* events = w.events;
+  if (msg == taskbar_created_ && msg != 0) {
+    RunHandler(errors_, [&] { events->OnShellRestarted(); });
+    return 0;
+  }
   switch (msg) {
     case WM_TIMER:
       RunHandler(errors_, [&] { events->OnTimer(static_cast<int>(wparam)); });

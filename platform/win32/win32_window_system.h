@@ -53,6 +53,7 @@ class Win32WindowSystem final : public WindowSystem {
   HICON icon_;
   ErrorSink& errors_;
   int dpi_;
+  UINT taskbar_created_;  // the shell's registered message; 0 if it could not be registered
   HFONT font_;
   std::map<WindowId, Window> windows_;
   std::map<ControlId, Control> controls_;

@@ -141,9 +141,9 @@ def toggle_locks(ws, probe_exe, *vks):
 
 
 def sweep_problems(keys, order):
-    """What is wrong with `keys` as a sweep (six release/press pulses per key in
-    `order`, each key toggled by every press); empty when nothing is."""
-    expected = [(vk, up) for vk in order for _ in range(6) for up in (True, False)]
+    """What is wrong with `keys` as a sweep (six release/press/release pulses per
+    key in `order`, each key toggled by every press); empty when nothing is."""
+    expected = [(vk, up) for vk in order for _ in range(6) for up in (True, False, True)]
     got = [(k.vk, k.is_release) for k in keys]
     if got != expected:
         return [f"sequence is {_describe(got)}, expected {_describe(expected)}"]
@@ -162,22 +162,22 @@ def _toggle_problems(keys):
     # its key must have flipped once per earlier press of that key.
     problems = []
     start = keys[0].locks
-    for i in range(0, len(keys), 2):
+    for i in range(0, len(keys), 3):
         k = keys[i]
         bit = LOCK_BIT[k.vk]
         presses = sum(1 for p in keys[:i] if p.vk == k.vk and not p.is_release)
         want = str(int(start[bit]) ^ (presses & 1))
         if k.locks[bit] != want:
-            problems.append(f"pulse {i // 2 + 1} (vk {k.vk}) found lock {k.locks[bit]}, "
+            problems.append(f"pulse {i // 3 + 1} (vk {k.vk}) found lock {k.locks[bit]}, "
                             f"expected {want}")
     return problems
 
 
 def _describe(pairs):
-    """Pulses as "vk:ud" (release, then press), runs of equal ones counted."""
+    """Pulses as "vk:udu" (release, press, release), runs of equal ones counted."""
     tokens = []
-    for i in range(0, len(pairs), 2):
-        chunk = pairs[i:i + 2]
+    for i in range(0, len(pairs), 3):
+        chunk = pairs[i:i + 3]
         vks = {vk for vk, _ in chunk}
         order = "".join("u" if up else "d" for _, up in chunk)
         tokens.append(f"{chunk[0][0]}:{order}" if len(vks) == 1 else

@@ -34,14 +34,14 @@ FINAL_PAUSE_MS = 90           # last press to tray icon: the pause after the las
 
 def check_sweep(c, keys):
     problems = sweep_problems(keys, SWEEP)
-    c.check("sweep: 36 events, release/press x6 for 144, 20, 145, each press toggling "
+    c.check("sweep: 54 events, release/press/release x6 for 144, 20, 145, each press toggling "
             "its lock; flags 0x90/0x10, scan 0, extra 0", not problems, "; ".join(problems))
-    if len(keys) != 36:
+    if len(keys) != 54:
         return
-    gaps = [keys[i + 1].time - keys[i].time for i in range(0, 36, 2)]
-    c.check(f"sweep: each press within {PRESS_AFTER_RELEASE_MS} ms of its release",
+    gaps = [keys[i + 2].time - keys[i].time for i in range(0, 54, 3)]
+    c.check(f"sweep: each pulse within {PRESS_AFTER_RELEASE_MS} ms",
             max(gaps) < PRESS_AFTER_RELEASE_MS, f"gaps {gaps} ms")
-    pulses = [keys[i + 2].time - keys[i].time for i in range(0, 34, 2)]
+    pulses = [keys[i + 3].time - keys[i].time for i in range(0, 51, 3)]
     lo, hi = PULSE_GAP_MS
     c.check(f"sweep: pulses {lo}-{hi} ms apart", all(lo <= p <= hi for p in pulses),
             f"gaps {pulses} ms")
@@ -53,10 +53,10 @@ def check_sweep(c, keys):
 def check_tray_after_sweep(c, w, keys, shot_dir):
     """`keys`: every injected event since the start, the sweep first."""
     added = next(s for s in w.states() if s.tray > 0)
-    last = keys[min(len(keys), 36) - 1]
+    last = keys[min(len(keys), 54) - 1]
     c.check("tray: no icon until the sweep has ended", added.line > last.line,
             f"icon seen at log line {added.line}, last sweep event at line {last.line}")
-    extra = [k for k in keys[36:] if k.line < added.line]
+    extra = [k for k in keys[54:] if k.line < added.line]
     c.check("tray: no key event between the sweep and the icon", not extra,
             f"{len(extra)} events")
     c.check(f"tray: icon added after the final pause (>= {FINAL_PAUSE_MS} ms after the "
@@ -147,18 +147,28 @@ def scenario(c, ws, w, exe, probe, out):
     try:
         # A short or missing sweep is reported below rather than as a timeout.
         try:
-            ws.wait_until(lambda: len(w.keys()) >= base + 36 and w.states()[-1].tray > 0,
-                          12, "36 key events and the tray icon")
+            ws.wait_until(lambda: len(w.keys()) >= base + 54 and w.states()[-1].tray > 0,
+                          12, "54 key events and the tray icon")
             print(f"sweep and tray icon {time.monotonic() - t0:.1f} s after start")
         except WaitTimeout as e:
-            c.check("start: 36 key events and a tray icon", False, str(e))
+            c.check("start: 54 key events and a tray icon", False, str(e))
         keys = w.keys()[base:]
-        check_sweep(c, keys[:36])
+        check_sweep(c, keys[:54])
         if keys and w.states()[-1].tray > 0:
             check_tray_after_sweep(c, w, keys, out)
         after = w.states()[-1]
         c.check(f"locks: after the sweep as before ({START_LOCKS})", after.locks == before.locks,
                 f"before {before.locks}, after {after.locks}")
+        toggle_locks(ws, probe, 20)
+        try:
+            on = w.wait_state(lambda s: s.locks == "111", 5, "Caps Lock on", since=after.line)
+        except WaitTimeout:
+            on = None
+        c.check("locks: the user's first Caps Lock press after the sweep toggles it", on is not None,
+                f"locks {w.states()[-1].locks}")
+        if on is not None:
+            toggle_locks(ws, probe, 20)
+            w.wait_state(lambda s: s.locks == START_LOCKS, 5, "Caps Lock off again", since=on.line)
         check_second_instance(c, ws, w, exe, probe, first, out)
     finally:
         # Exit is a tray menu item, which this test leaves alone; the

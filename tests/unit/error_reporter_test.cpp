@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "platform/fake/fake_platform.h"
 
 namespace np {
@@ -40,6 +42,22 @@ TEST(ErrorReporter, ErrorsWhileABoxIsOpenAreNotStacked) {
   fake.boxes.while_open = [&] { fake.errors.Report("raised by a tick inside the box's loop"); };
   fake.errors.Report("first");
   EXPECT_EQ(fake.boxes.Shown().size(), 1u);
+}
+
+TEST(ErrorReporter, ABoxThatFailsNeitherEscapesNorSilencesLaterErrors) {
+  struct FlakyBoxes final : MessageBoxes {
+    int calls = 0;
+    int Show(const std::wstring&, const std::wstring&, unsigned) override {
+      if (++calls == 1) throw std::bad_alloc();
+      return 1;
+    }
+  } boxes;
+  FakeTextCodec codec;
+  ErrorReporter reporter(boxes, codec, L"Norvane Pellumin");
+  RunHandler(reporter, [] { throw RuntimeError("first"); });  // would terminate if Report threw
+  reporter.Report("second");
+  reporter.Report("first");  // never seen, so shown now
+  EXPECT_EQ(boxes.calls, 3);
 }
 
 TEST(ErrorReporter, ATimerThatKeepsFailingShowsOneBox) {

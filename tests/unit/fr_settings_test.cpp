@@ -1,8 +1,10 @@
-// The Settings window: its layout, the autorun box filled from the Run entry
-// at every creation, and the entry written, rewritten and deleted by the box.
+// The Settings window: its layout, and the autorun box that always shows
+// whether the Run entry exists, writes it, rewrites it and deletes it.
 #include "settings/fr_settings.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "core/program.h"
 #include "platform/fake/fake_platform.h"
@@ -16,31 +18,27 @@ std::vector<std::uint8_t> Sz(const std::string& text) {
   return bytes;
 }
 
-const StoredValue kCurrentEntry{kRegSz, Sz("C:\\Program Files\\Norvane\\pellumin.exe")};
+// The fake executable lives under "C:\Program Files", so its entry is quoted.
+const StoredValue kCurrentEntry{kRegSz, Sz("\"C:\\Program Files\\Norvane\\pellumin.exe\"")};
+const StoredValue kOldEntry{kRegSz, Sz("D:\\Old\\pellumin.exe")};
 
 class SettingsTest : public ::testing::Test {
  protected:
   SettingsTest() { fake.registry.CreateKey(kHkeyLocalMachine, kRunKey); }
 
   std::optional<StoredValue> Entry() const { return fake.registry.GetValue(kHkeyLocalMachine, kRunKey, L"pellumin"); }
-  int Box() { return fake.windows.CheckValue(program.Settings().Get().chkAutoRun); }
-  std::size_t Writes() const {
-    std::size_t n = 0;
-    for (const auto& call : fake.log.Calls()) n += call.what.rfind("RegSetValueExA", 0) == 0;
-    return n;
-  }
-  void TearDown() override {
-    EXPECT_EQ(fake.registry.OpenHandleCount(), 0u);
-    EXPECT_TRUE(fake.boxes.Shown().empty()) << "registry outcomes are never shown";
-  }
+  void SetEntry(const StoredValue& v) { fake.registry.SetValue(kHkeyLocalMachine, kRunKey, L"pellumin", v.type, v.bytes); }
+  frSettings& Window() { return program.Settings().Get(); }
+  int Box() { return fake.windows.CheckValue(Window().chkAutoRun); }
+  void Click() { fake.windows.UserClick(Window().chkAutoRun); }
+  void TearDown() override { EXPECT_EQ(fake.registry.OpenHandleCount(), 0u); }
 
   FakePlatform fake;
   Program program{fake.platform};
 };
 
 TEST_F(SettingsTest, WindowIsCreatedHiddenWithItsTwoControls) {
-  frSettings& settings = program.Settings().Get();
-  const FakeForm* form = fake.windows.Find(settings.Id());
+  const FakeForm* form = fake.windows.Find(Window().Id());
   ASSERT_NE(form, nullptr);
   EXPECT_EQ(form->design.caption, L"Settings");
   EXPECT_EQ(form->design.client_width_twips, 2310);
@@ -48,35 +46,22 @@ TEST_F(SettingsTest, WindowIsCreatedHiddenWithItsTwoControls) {
   EXPECT_EQ(form->design.kind, FormKind::kFixedDialog);
   EXPECT_FALSE(form->visible);
 
-  const FakeControl& box = fake.windows.Control(settings.chkAutoRun);
-  EXPECT_EQ(box.kind, ControlKind::kCheckBox);
+  const FakeControl& box = fake.windows.Control(Window().chkAutoRun);
   EXPECT_EQ(box.caption, L"Start with Windows?");
   EXPECT_EQ((std::array{box.rect.left, box.rect.top, box.rect.width, box.rect.height}),
             (std::array{240, 240, 1935, 375}));
   EXPECT_EQ(box.tab_index, 0);
-  const FakeControl& text = fake.windows.Control(settings.txtDisp);
-  EXPECT_EQ(text.kind, ControlKind::kTextBox);
+  const FakeControl& text = fake.windows.Control(Window().txtDisp);
   EXPECT_EQ(text.tooltip, L"Current Harddisc Activities Rate");
   EXPECT_EQ((std::array{text.rect.left, text.rect.top, text.rect.width, text.rect.height}),
             (std::array{120, 840, 2055, 285}));
   EXPECT_EQ(text.tab_index, 1);
-  EXPECT_EQ(text.text, L"");
-}
-
-TEST_F(SettingsTest, NoEntryLeavesTheBoxUntickedAndWritesNothing) {
-  EXPECT_EQ(Box(), 0);
-  EXPECT_EQ(Writes(), 0u);
-  EXPECT_FALSE(Entry());
 }
 
 TEST_F(SettingsTest, AnyExistingEntryTicksTheBoxAndIsRewrittenWithTheCurrentPath) {
-  const StoredValue found[] = {
-      {kRegSz, Sz("D:\\Old place\\pellumin.exe")},        {kRegSz, Sz("")},           {kRegDword, {1, 0, 0, 0}},
-      {kRegExpandSz, Sz("%ProgramFiles%\\pellumin.exe")}, {kRegBinary, {0xde, 0xad}},
-  };
+  const StoredValue found[] = {kOldEntry, {kRegDword, {1, 0, 0, 0}}, {kRegExpandSz, Sz("%X%")}, {kRegBinary, {0xde}}};
   for (const StoredValue& value : found) {
     FakePlatform fresh;
-    fresh.registry.CreateKey(kHkeyLocalMachine, kRunKey);
     fresh.registry.SetValue(kHkeyLocalMachine, kRunKey, L"PELLUMIN", value.type, value.bytes);
     Program p(fresh.platform);
     EXPECT_EQ(fresh.windows.CheckValue(p.Settings().Get().chkAutoRun), 1) << value.type;
@@ -86,65 +71,79 @@ TEST_F(SettingsTest, AnyExistingEntryTicksTheBoxAndIsRewrittenWithTheCurrentPath
 }
 
 TEST_F(SettingsTest, TickingWritesTheEntryAndUntickingDeletesIt) {
-  const ControlId box = program.Settings().Get().chkAutoRun;
-  fake.windows.UserClick(box);
+  EXPECT_EQ(Box(), 0);
+  EXPECT_FALSE(Entry()) << "no entry: nothing written at load";
+  Click();
   EXPECT_EQ(Entry(), kCurrentEntry);
   EXPECT_EQ(Box(), 1);
-  fake.windows.UserClick(box);
+  Click();
   EXPECT_FALSE(Entry());
   EXPECT_EQ(Box(), 0);
-  fake.windows.SetCheckValue(box, 2);  // greyed counts as off
+  fake.windows.SetCheckValue(Window().chkAutoRun, 2);  // greyed counts as off
   EXPECT_FALSE(Entry());
+  EXPECT_TRUE(fake.boxes.Shown().empty()) << "registry outcomes are never shown";
 }
 
-TEST_F(SettingsTest, UntickingWithoutAnEntryChangesNothing) {
-  const ControlId box = program.Settings().Get().chkAutoRun;
-  fake.windows.SetCheckValue(box, 2);
-  fake.windows.SetCheckValue(box, 0);
-  EXPECT_EQ(fake.registry.ValueCount(kHkeyLocalMachine, kRunKey), 0u);
+// Without write rights, or when the store fails, the box must tell the truth
+// and a failure must never lead to another registry change.
+TEST_F(SettingsTest, TheBoxShowsWhetherTheEntryExistsAfterEveryFailure) {
+  struct Case {
+    const char* what;
+    std::optional<StoredValue> before;
+    bool read_only;
+    bool fail_store;
+    int clicks;
+    int box;
+  };
+  const Case cases[] = {
+      {"entry, read-only key: ticked at load, left alone", kOldEntry, true, false, 0, 1},
+      {"entry, store fails at load", kOldEntry, false, true, 0, 1},
+      {"no entry, read-only key, user ticks", std::nullopt, true, false, 1, 0},
+      {"entry, read-only key, user unticks", kOldEntry, true, false, 1, 1},
+      {"no entry, store fails after the open", std::nullopt, false, true, 1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakePlatform f;
+    if (c.before) f.registry.SetValue(kHkeyLocalMachine, kRunKey, L"pellumin", c.before->type, c.before->bytes);
+    f.registry.SetReadOnly(kHkeyLocalMachine, kRunKey, c.read_only);
+    if (c.fail_store) f.registry.FailNext(FakeRegistry::Op::kSet, kErrorAccessDenied);
+    Program p(f.platform);
+    const ControlId box = p.Settings().Get().chkAutoRun;
+    for (int i = 0; i < c.clicks; ++i) f.windows.UserClick(box);
+    EXPECT_EQ(f.windows.CheckValue(box), c.box);
+    EXPECT_EQ(f.registry.GetValue(kHkeyLocalMachine, kRunKey, L"pellumin"), c.before);
+    const auto attempts = std::count_if(f.log.Calls().begin(), f.log.Calls().end(), [](const LoggedCall& call) {
+      return call.what.rfind("RegOpenKeyExA", 0) == 0 && call.what.find(" 0x3f ") != std::string::npos;
+    });
+    EXPECT_EQ(attempts, c.clicks + (c.before ? 1 : 0)) << "one write or delete per change, no more";
+  }
 }
 
-TEST_F(SettingsTest, AWriteThatFailsUnticksTheBoxAgain) {
-  fake.registry.SetReadOnly(kHkeyLocalMachine, kRunKey);  // a user who is not elevated
-  fake.windows.UserClick(program.Settings().Get().chkAutoRun);
+TEST_F(SettingsTest, AnUnreadableProgramNameNeverTouchesTheDefaultValue) {
+  SetEntry(kOldEntry);
+  fake.registry.SetValue(kHkeyLocalMachine, kRunKey, L"", kRegSz, Sz("default"));
+  fake.app.module_file_name = L"";
   EXPECT_EQ(Box(), 0);
-  EXPECT_FALSE(Entry());
-}
-
-TEST_F(SettingsTest, AStoreThatFailsAfterTheOpenUnticksTheBoxToo) {
-  fake.registry.FailNext(FakeRegistry::Op::kSet, kErrorAccessDenied);
-  fake.windows.UserClick(program.Settings().Get().chkAutoRun);
-  EXPECT_EQ(Box(), 0);
-  EXPECT_FALSE(Entry());
-}
-
-TEST_F(SettingsTest, WithoutWriteRightsAnExistingEntryIsLeftAsItIs) {
-  const StoredValue old{kRegSz, Sz("D:\\Old place\\pellumin.exe")};
-  fake.registry.SetValue(kHkeyLocalMachine, kRunKey, L"pellumin", old.type, old.bytes);
-  fake.registry.SetReadOnly(kHkeyLocalMachine, kRunKey);
-  EXPECT_EQ(Box(), 0);
-  EXPECT_EQ(Entry(), old);
-}
-
-TEST_F(SettingsTest, AMissingRunKeyIsNeverCreated) {
-  FakePlatform bare;
-  Program p(bare.platform);
-  bare.windows.UserClick(p.Settings().Get().chkAutoRun);
-  EXPECT_EQ(bare.windows.CheckValue(p.Settings().Get().chkAutoRun), 0);
-  EXPECT_FALSE(bare.registry.KeyExists(kHkeyLocalMachine, kRunKey));
-  EXPECT_EQ(bare.registry.OpenHandleCount(), 0u);
+  Click();
+  EXPECT_EQ(Box(), 0) << "nothing was written, so the click is taken back";
+  EXPECT_EQ(fake.registry.GetValue(kHkeyLocalMachine, kRunKey, L""), (StoredValue{kRegSz, Sz("default")}));
+  EXPECT_EQ(Entry(), kOldEntry);
+  ASSERT_EQ(fake.boxes.Shown().size(), 1u) << "reported once, at load and click alike";
 }
 
 TEST_F(SettingsTest, EntryNameAndDataFollowTheRunningExecutable) {
   struct Case {
     std::wstring module;
     std::wstring name;
-    std::string data;
+    std::optional<std::string> data;  // none: the write is refused
   } cases[] = {
       {L"C:\\pellumin.exe", L"pellumin", "C:\\\\pellumin.exe"},  // a root folder keeps its backslash
       {L"D:\\Tools\\Disk.Light.EXE", L"Disk.Light", "D:\\Tools\\Disk.Light.exe"},
       {L"\\\\server\\share\\bin\\pellumin.exe", L"pellumin", "\\\\server\\share\\bin\\pellumin.exe"},
-      {L"C:\\Programme\\Grün\\pellumin.exe", L"pellumin", "C:\\Programme\\Gr\xfcn\\pellumin.exe"},
+      {L"C:\\Programme\\Gr\u00fcn\\pellumin.exe", L"pellumin", "C:\\Programme\\Gr\xfcn\\pellumin.exe"},
+      {L"C:\\My Tools\\pellumin.exe", L"pellumin", "\"C:\\My Tools\\pellumin.exe\""},
+      {L"C:\\\u65e5\u672c\\pellumin.exe", L"pellumin", std::nullopt},  // not in the code page
   };
   for (const Case& c : cases) {
     FakePlatform fresh;
@@ -152,29 +151,25 @@ TEST_F(SettingsTest, EntryNameAndDataFollowTheRunningExecutable) {
     fresh.app.module_file_name = c.module;
     Program p(fresh.platform);
     fresh.windows.UserClick(p.Settings().Get().chkAutoRun);
-    EXPECT_EQ(fresh.registry.GetValue(kHkeyLocalMachine, kRunKey, c.name), (StoredValue{kRegSz, Sz(c.data)})) << c.data;
+    const auto stored = fresh.registry.GetValue(kHkeyLocalMachine, kRunKey, c.name);
+    if (c.data) {
+      EXPECT_EQ(stored, (StoredValue{kRegSz, Sz(*c.data)})) << *c.data;
+    } else {
+      EXPECT_FALSE(stored);
+      EXPECT_EQ(fresh.windows.CheckValue(p.Settings().Get().chkAutoRun), 0);
+    }
   }
 }
 
 TEST_F(SettingsTest, ClosingAndReferringAgainRunsTheLoadStepAgain) {
-  const WindowId first = program.Settings().Get().Id();
+  const WindowId first = Window().Id();
+  SetEntry(kOldEntry);  // someone else adds it while the window is open: not noticed yet
   EXPECT_EQ(Box(), 0);
-  // Someone else adds the entry while the window is open: not noticed yet.
-  fake.registry.SetValue(kHkeyLocalMachine, kRunKey, L"pellumin", kRegSz, Sz("elsewhere.exe"));
-  EXPECT_EQ(Box(), 0);
-
   fake.windows.UserClose(first);
   EXPECT_FALSE(program.Settings().Exists());
   EXPECT_EQ(Box(), 1);
-  EXPECT_NE(program.Settings().Get().Id(), first);
+  EXPECT_NE(Window().Id(), first);
   EXPECT_EQ(Entry(), kCurrentEntry);
-}
-
-TEST_F(SettingsTest, ShowingCreatesTheWindowOnceAndMakesItVisible) {
-  program.Settings().Show();
-  program.Settings().Show();
-  EXPECT_EQ(fake.windows.FormsCreated(), 1u);
-  EXPECT_TRUE(fake.windows.Find(program.Settings().Get().Id())->visible);
 }
 
 }  // namespace

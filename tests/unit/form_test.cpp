@@ -1,0 +1,61 @@
+// The window rule every window follows, and the twips that lay windows out.
+#include "core/form.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/common/twips.h"
+#include "platform/fake/fake_platform.h"
+
+namespace np {
+namespace {
+
+// A window of the program as the singleton rule sees it: counts its loads.
+class Counted final : public Form {
+ public:
+  Counted(WindowSystem& windows, int& loads) : Form(windows, {L"Counted", 100, 100, FormKind::kFixedDialog}) {
+    ++loads;
+  }
+};
+
+TEST(FormSingleton, CreatesOnFirstReferenceAndAgainAfterTheUserClosedIt) {
+  FakePlatform fake;
+  int loads = 0;
+  FormSingleton<Counted> counted([&] { return std::make_unique<Counted>(fake.windows, loads); });
+  EXPECT_FALSE(counted.Exists());
+  const WindowId first = counted.Get().Id();
+  counted.Get();
+  counted.Show();
+  counted.Show();
+  EXPECT_EQ(loads, 1);
+  EXPECT_TRUE(fake.windows.Find(first)->visible);
+
+  fake.windows.UserClose(first);
+  EXPECT_FALSE(counted.Exists());
+  const WindowId second = counted.Get().Id();
+  EXPECT_EQ(loads, 2);
+  EXPECT_NE(second, first);
+  EXPECT_FALSE(fake.windows.Find(second)->visible) << "a reference creates it hidden";
+  EXPECT_EQ(fake.windows.FormCount(), 1u);
+}
+
+TEST(FormSingleton, AFailedCreationLeavesNothingAndIsTriedAgain) {
+  FakePlatform fake;
+  int loads = 0;
+  FormSingleton<Counted> counted([&] { return std::make_unique<Counted>(fake.windows, loads); });
+  fake.windows.FailNextCreate();
+  EXPECT_THROW(counted.Get(), RuntimeError);
+  EXPECT_FALSE(counted.Exists());
+  counted.Get();
+  EXPECT_EQ(loads, 1);
+}
+
+TEST(Twips, BecomePixelsAtTheScreensDpi) {
+  struct Case {
+    int twips, dpi, pixels;
+  } cases[] = {{2310, 96, 154},  {1350, 96, 90},   {240, 96, 16}, {7, 96, 0}, {8, 96, 1},
+               {2310, 120, 193}, {2310, 144, 231}, {-15, 96, -1}, {0, 96, 0}};
+  for (const Case& c : cases) EXPECT_EQ(TwipsToPixels(c.twips, c.dpi), c.pixels) << c.twips << "@" << c.dpi;
+}
+
+}  // namespace
+}  // namespace np
