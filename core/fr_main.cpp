@@ -1,25 +1,33 @@
-// frMain: start-up, tray icon and exit sequence.
+// frMain: start-up, tray icon, disk sampling and exit sequence.
 #include "core/fr_main.h"
 
+#include <exception>
+
 #include "core/led_patterns.h"
+#include "core/rate.h"
 
 namespace np {
 
 namespace {
 const FormDesign kFrMainDesign{L"", 4500, 3240, FormKind::kHidden};
-}
+constexpr std::int16_t kDiskCounterPosition = 1;
+}  // namespace
 
-frMain::frMain(Platform& platform) : Form(platform.windows, kFrMainDesign), platform_(platform) {
-  windows_.StartTimer(Id(), kTimer1, kTimer1IntervalMs);
+frMain::frMain(Platform& platform, FormSingleton<frSettings>& settings)
+    : Form(platform.windows, kFrMainDesign), platform_(platform), settings_(settings) {
   Form_Load();
 }
 
 void frMain::Form_Load() {
   if (platform_.app.PrevInstance()) {
+    // Nothing runs but the box: its modal loop would deliver ticks, and a
+    // sampling copy would flash over the first one and rewrite its Run entry.
     platform_.boxes.Show(kAlreadyRunning, kAppTitle, kMbOk);
     platform_.app.EndProcess();
     return;
   }
+  windows_.StartTimer(Id(), kTimer1, kTimer1IntervalMs);
+  SystemMonitor1_ = platform_.monitors.Create(*this);
   StartupLedSweep(platform_.keyboard, platform_.clock);
 
   TrayIconRecord& data = tray_icon_data_;
@@ -36,13 +44,40 @@ void frMain::Form_Load() {
 void frMain::mnuQuit_Click() {
   CallTrayShell(kNimDelete);
   Unload();
+  SystemMonitor1_.reset();
   ShutdownLedSweep(platform_.keyboard, platform_.clock);
   platform_.app.EndProcess();
 }
 
-void frMain::OnTimer(int /*timer_id*/) {
-  // Sampling hooks in here.
+void frMain::OnTimer(int /*timer_id*/) { RequestDiskSample(); }
+
+void frMain::RequestDiskSample() {
+  if (SystemMonitor1_) SystemMonitor1_->CollectSample();
 }
+
+void frMain::HandleDiskSample() {
+  // Referring to txtDisp loads the Settings window, hidden, before any reading.
+  frSettings& settings = settings_.Get();
+  const std::wstring text = RateText(Reading(), platform_.locale.DecimalSeparator());
+  // Judged against what the box shows now (the user may have typed into it):
+  // an unchanged text costs a server round trip for nothing.
+  if (windows_.Text(settings.txtDisp) != text) windows_.SetText(settings.txtDisp, text);
+  if (!(Reading() > 0)) return;  // NaN is not above zero
+
+  PulseLockKey(platform_.keyboard, kVkScrollLock);
+  // Once the LED is inverted, the flash always ends: a failed reading must
+  // not leave Scroll Lock the other way round.
+  std::exception_ptr failure;
+  try {
+    platform_.clock.Sleep(static_cast<std::uint32_t>(HoldMs(Reading())));
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  PulseLockKey(platform_.keyboard, kVkScrollLock);
+  if (failure) std::rethrow_exception(failure);
+}
+
+double frMain::Reading() { return SystemMonitor1_->CounterValue(kDiskCounterPosition); }
 
 void frMain::OnShellRestarted() {
   // A new shell knows none of the old one's icons (and at logon the first add

@@ -1,9 +1,13 @@
-// frMain: the hidden main window. It owns the tray icon and Timer1, runs the
-// start-up (instance rule, greeting sweep, tray icon) and the exit sequence.
+// frMain: the hidden main window. It owns the tray icon, Timer1 and
+// SystemMonitor1, runs the start-up (instance rule, greeting sweep, tray
+// icon), the disk sampling and the exit sequence.
 #pragma once
-#include "core/form.h"
+#include <memory>
+
 #include "core/tray_icon_data.h"
 #include "platform/api/platform.h"
+#include "runtime/form.h"
+#include "settings/fr_settings.h"
 
 namespace np {
 
@@ -11,10 +15,10 @@ inline constexpr wchar_t kAlreadyRunning[] = L"Norvane Pellumin is already runni
 inline constexpr int kTimer1 = 1;
 inline constexpr std::uint32_t kTimer1IntervalMs = 30;
 
-class frMain final : public Form {
+class frMain final : public Form, private SampleListener {
  public:
-  // Creates the window hidden with Timer1 running, then runs the load step.
-  explicit frMain(Platform& platform);
+  // Creates the window hidden, then runs the load step.
+  frMain(Platform& platform, FormSingleton<frSettings>& settings);
 
   // "Exit": icon removed, window unloaded, reverse sweep, process ended.
   void mnuQuit_Click();
@@ -25,9 +29,15 @@ class frMain final : public Form {
   void Form_Load();
   void OnTimer(int timer_id) override;
   void OnShellRestarted() override;
+  void OnSampleCollected() override { HandleDiskSample(); }
+  void RequestDiskSample();
+  void HandleDiskSample();
+  double Reading();
   void CallTrayShell(std::uint32_t message);
 
   Platform& platform_;
+  FormSingleton<frSettings>& settings_;
+  std::unique_ptr<SystemMonitor> SystemMonitor1_;
   TrayIconRecord tray_icon_data_;
 };
 

@@ -2,7 +2,7 @@
 // text box. The Run entry is its only persistent setting; the box is filled
 // from the registry at every creation of the window and after every change.
 #pragma once
-#include "core/form.h"
+#include "runtime/form.h"
 #include "platform/api/platform.h"
 #include "settings/registry.h"
 

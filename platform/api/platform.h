@@ -6,8 +6,10 @@
 #include "platform/api/keyboard.h"
 #include "platform/api/message_box.h"
 #include "platform/api/registry.h"
+#include "platform/api/system_monitor.h"
 #include "platform/api/text_codec.h"
 #include "platform/api/tray_shell.h"
+#include "platform/api/user_locale.h"
 #include "platform/api/window_system.h"
 
 namespace np {
@@ -21,6 +23,8 @@ struct Platform {
   WindowSystem& windows;
   TextCodec& codec;
   RegistryApi& registry;
+  SystemMonitors& monitors;
+  UserLocale& locale;
   ErrorSink& errors;
 };
 

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/api/error_sink.h"
+
 namespace np {
 
 void FakeKeyboard::KeybdEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags, std::uintptr_t extra) {
@@ -41,6 +43,39 @@ int FakeMessageBoxes::Show(const std::wstring& text, const std::wstring& caption
   shown_.push_back({text, caption, type, log_.Calls().back().time_ms});
   if (while_open) while_open();
   return 1;  // IDOK
+}
+
+class FakeSystemMonitors::Monitor final : public SystemMonitor {
+ public:
+  Monitor(FakeSystemMonitors& owner, SampleListener& listener) : owner_(owner), listener_(listener) {}
+
+  void CollectSample() override {
+    owner_.log_.Add("CollectSample");
+    ++owner_.collects_;
+    if (!owner_.fail_collect_.empty()) throw RuntimeError(std::exchange(owner_.fail_collect_, {}));
+    listener_.OnSampleCollected();
+  }
+
+  double CounterValue(std::int16_t position) override {
+    owner_.log_.Add("CounterValue " + std::to_string(position));
+    ++owner_.readings_taken_;
+    if (!owner_.fail_reading_.empty()) throw RuntimeError(std::exchange(owner_.fail_reading_, {}));
+    if (position != 1) throw RuntimeError("no counter at that position");
+    auto& script = owner_.readings_;
+    if (script.empty()) return 0;
+    const double value = script.front();
+    if (script.size() > 1) script.pop_front();
+    return value;
+  }
+
+ private:
+  FakeSystemMonitors& owner_;
+  SampleListener& listener_;
+};
+
+std::unique_ptr<SystemMonitor> FakeSystemMonitors::Create(SampleListener& listener) {
+  log_.Add("CreateSystemMonitor");
+  return std::make_unique<Monitor>(*this, listener);
 }
 
 bool FakeApplication::PrevInstance() {

@@ -2,6 +2,8 @@
 // Each records every call with its time and keeps the state a user could see.
 #pragma once
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <functional>
 #include <map>
 #include <string>
@@ -10,7 +12,9 @@
 #include "platform/api/application.h"
 #include "platform/api/keyboard.h"
 #include "platform/api/message_box.h"
+#include "platform/api/system_monitor.h"
 #include "platform/api/tray_shell.h"
+#include "platform/api/user_locale.h"
 #include "platform/fake/call_log.h"
 
 namespace np {
@@ -83,6 +87,34 @@ class FakeMessageBoxes final : public MessageBoxes {
  private:
   CallLog& log_;
   std::vector<MessageBoxRecord> shown_;
+};
+
+// A performance monitor whose counter plays a script: each reading takes the
+// next scripted value (the last one repeats; 0 when there is none).
+class FakeSystemMonitors final : public SystemMonitors {
+ public:
+  explicit FakeSystemMonitors(CallLog& log) : log_(log) {}
+  std::unique_ptr<SystemMonitor> Create(SampleListener& listener) override;
+
+  void Script(std::vector<double> readings) { readings_.assign(readings.begin(), readings.end()); }
+  // The next collect or reading fails with this message.
+  void FailNextCollect(std::string why) { fail_collect_ = std::move(why); }
+  void FailNextReading(std::string why) { fail_reading_ = std::move(why); }
+  int Collects() const { return collects_; }
+  int Readings() const { return readings_taken_; }
+
+ private:
+  class Monitor;
+  CallLog& log_;
+  std::deque<double> readings_;
+  std::string fail_collect_, fail_reading_;
+  int collects_ = 0, readings_taken_ = 0;
+};
+
+class FakeUserLocale final : public UserLocale {
+ public:
+  std::wstring DecimalSeparator() override { return separator; }
+  std::wstring separator = L".";
 };
 
 class FakeApplication final : public Application {

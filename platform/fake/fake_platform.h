@@ -30,7 +30,9 @@ class FakePlatform {
   ErrorReporter errors{boxes, codec, kAppTitle};
   FakeWindowSystem windows{clock, log, errors};
   FakeRegistry registry;
-  Platform platform{app, clock, keyboard, tray, boxes, windows, codec, registry, errors};
+  FakeSystemMonitors monitors{log};
+  FakeUserLocale locale;
+  Platform platform{app, clock, keyboard, tray, boxes, windows, codec, registry, monitors, locale, errors};
 };
 
 }  // namespace np

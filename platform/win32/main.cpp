@@ -1,7 +1,7 @@
 // The entry point: the Win32 services, the program, and the message loop.
 #include <windows.h>
 
-#include "core/program.h"
+#include "program/program.h"
 #include "platform/win32/win32_platform.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {

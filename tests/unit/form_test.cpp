@@ -1,5 +1,5 @@
 // The window rule every window follows, and the twips that lay windows out.
-#include "core/form.h"
+#include "runtime/form.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/program.h"
+#include "program/program.h"
 #include "platform/fake/fake_platform.h"
 
 namespace np {
@@ -37,8 +37,8 @@ TEST(Startup, ChecksTheInstanceThenSweepsThenAddsTheIcon) {
   Program program(fake.platform);
   ASSERT_TRUE(program.Start());
 
-  EXPECT_EQ(Milestones(fake.log), (std::vector<std::string>{"CreateForm \"\"", "SetTimer 1 30", "PrevInstance", "sweep",
-                                                            "Shell_NotifyIconA 0"}));
+  EXPECT_EQ(Milestones(fake.log), (std::vector<std::string>{"CreateForm \"\"", "PrevInstance", "SetTimer 1 30",
+                                                            "CreateSystemMonitor", "sweep", "Shell_NotifyIconA 0"}));
   ASSERT_EQ(fake.tray.Calls().size(), 1u);
   EXPECT_EQ(fake.tray.Calls()[0].time_ms, 1800u);
   EXPECT_EQ(fake.tray.IconCount(), 1u);
@@ -71,8 +71,8 @@ TEST(Startup, SecondInstanceOnlyShowsTheMessageAndEnds) {
   Program program(fake.platform);
   program.Start();
 
-  EXPECT_EQ(Milestones(fake.log), (std::vector<std::string>{"CreateForm \"\"", "SetTimer 1 30", "PrevInstance",
-                                                            "MessageBoxA 0", "EndProcess"}));
+  EXPECT_EQ(Milestones(fake.log),
+            (std::vector<std::string>{"CreateForm \"\"", "PrevInstance", "MessageBoxA 0", "EndProcess"}));
   ASSERT_EQ(fake.boxes.Shown().size(), 1u);
   EXPECT_EQ(fake.boxes.Shown()[0].text, L"Norvane Pellumin is already running!");
   EXPECT_EQ(fake.boxes.Shown()[0].caption, L"Norvane Pellumin");
@@ -82,14 +82,26 @@ TEST(Startup, SecondInstanceOnlyShowsTheMessageAndEnds) {
   EXPECT_TRUE(fake.app.Ended());
 }
 
-TEST(Startup, TimerTicksWaitForTheLoadStep) {
+TEST(Startup, TicksOverdueSinceTheSweepComeOnceAfterIt) {
   FakePlatform fake;
   Program program(fake.platform);
   ASSERT_TRUE(program.Start());
-  const std::size_t calls = fake.log.Calls().size();
-  fake.RunFor(100);  // ticks overdue since the sweep come once, then every 30 ms
-  EXPECT_EQ(fake.log.Calls().size(), calls) << "the tick handler has nothing to do yet";
-  EXPECT_EQ(fake.windows.Find(program.Main()->Id())->timers.at(kTimer1).due_ms, 1920u);
+  EXPECT_EQ(fake.monitors.Collects(), 0);
+  fake.RunFor(100);  // at 1800 (all the overdue ones), 1830, 1860, 1890
+  EXPECT_EQ(fake.monitors.Collects(), 4);
+}
+
+TEST(Startup, ARefusedInstanceNeverSamplesWhileItsBoxIsOpen) {
+  FakePlatform fake;
+  fake.app.another_instance_running = true;
+  fake.monitors.Script({50});
+  fake.boxes.while_open = [&] { fake.RunFor(1000); };  // the box's modal loop
+  Program program(fake.platform);
+  program.Start();
+  EXPECT_EQ(fake.monitors.Collects(), 0);
+  EXPECT_TRUE(fake.keyboard.Events().empty());
+  EXPECT_FALSE(fake.windows.FindByCaption(L"Settings"));
+  for (const auto& call : fake.log.Calls()) EXPECT_NE(call.what.rfind("Reg", 0), 0u) << "no registry access";
 }
 
 TEST(Startup, AFailedTrayAddIsNotRetried) {

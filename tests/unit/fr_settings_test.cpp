@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "core/program.h"
+#include "program/program.h"
 #include "platform/fake/fake_platform.h"
 
 namespace np {

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "core/form.h"
-#include "core/program.h"
+#include "runtime/form.h"
+#include "program/program.h"
 #include "platform/win32/win32_platform.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// A window of the core and the singleton rule every window of the program follows.
+// The window runtime: a window of the program and the singleton rule every window follows.
 #pragma once
 #include <functional>
 #include <memory>

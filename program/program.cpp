@@ -1,10 +1,10 @@
 // The program's windows and how they find each other.
-#include "core/program.h"
+#include "program/program.h"
 
 namespace np {
 
 bool Program::Start() {
-  RunHandler(platform_.errors, [this] { main_ = std::make_unique<frMain>(platform_); });
+  RunHandler(platform_.errors, [this] { main_ = std::make_unique<frMain>(platform_, settings_); });
   return main_ != nullptr;
 }
 

@@ -22,8 +22,8 @@ class Program {
 
  private:
   Platform& platform_;
+  FormSingleton<frSettings> settings_;  // frMain writes into it: it outlives frMain
   std::unique_ptr<frMain> main_;
-  FormSingleton<frSettings> settings_;
 };
 
 }  // namespace np

@@ -1,0 +1,24 @@
+// How the sampler turns a reading (transfers per second) into the text of
+// txtDisp and into the length of a flash.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace np {
+
+// The standard conversion of a double to text: at most 15 significant
+// digits, no thousands separator, no trailing zeros, no separator for a
+// whole number, `separator` between the integer and fraction digits.
+// Magnitudes from 1E-5 up to below 1E+15 are written out in full with a
+// leading zero below 1 ("0.25"); others take the exponent form
+// "1.5E+15" / "2E-7": a sign, then the exponent without leading zeros.
+// Not-a-number and infinities read "NaN", "Infinity", "-Infinity".
+std::wstring RateText(double reading, std::wstring_view separator);
+
+// Milliseconds to hold a flash: the nearest whole number, ties to even.
+// Below zero (minus infinity too) gives 0, never an endless wait; NaN,
+// +infinity and 2147483647.5 or more do not fit and throw RuntimeError.
+std::int32_t HoldMs(double reading);
+
+}  // namespace np

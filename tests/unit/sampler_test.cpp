@@ -1,0 +1,159 @@
+// Disk sampling: the rate text, the hold, and what one sample notification
+// does with the readings, the Scroll Lock key and the Settings window.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "core/rate.h"
+#include "platform/fake/fake_platform.h"
+#include "program/program.h"
+
+namespace np {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+TEST(RateText, IsTheStandardConversionWithTheUsersSeparator) {
+  struct Case {
+    double reading;
+    const wchar_t* separator;
+    const wchar_t* text;
+  } cases[] = {
+      {100.0 / 3, L".", L"33.3333333333333"}, {12, L".", L"12"},
+      {0, L".", L"0"},                        {-0.0, L".", L"0"},
+      {2.5, L",", L"2,5"},                    {0.25, L".", L"0.25"},
+      {-4.75, L".", L"-4.75"},                {1234567, L".", L"1234567"},
+      {123456789012345, L".", L"123456789012345"}, {1e15, L".", L"1E+15"},
+      {1.5e20, L",", L"1,5E+20"},             {0.00001, L".", L"0.00001"},
+      {0.000002, L".", L"2E-6"},              {2.0 / 3 * 1e-7, L".", L"6.66666666666667E-8"},
+      {999999999999999.9, L".", L"1E+15"},    {kNaN, L".", L"NaN"},
+      {-kInf, L".", L"-Infinity"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(RateText(c.reading, c.separator), c.text) << c.reading;
+}
+
+TEST(HoldMs, RoundsToEvenAndNeverWaitsForever) {
+  struct Case {
+    double reading;
+    std::int32_t hold;
+  } cases[] = {{0.3, 0}, {0.5, 0}, {1.5, 2}, {2.5, 2}, {33.4, 33}, {-1, 0}, {-kInf, 0}, {2147483647.4, 2147483647}};
+  for (const Case& c : cases) EXPECT_EQ(HoldMs(c.reading), c.hold) << c.reading;
+  for (double out : {kNaN, kInf, 2147483647.5, 1e300}) EXPECT_THROW(HoldMs(out), RuntimeError) << out;
+}
+
+class SampleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(program.Start());
+    fake.log.Clear();
+    start_events = fake.keyboard.Events().size();
+  }
+  // Exactly one tick, and so one notification, with these readings.
+  void Sample(std::vector<double> readings) {
+    fake.monitors.Script(std::move(readings));
+    const int collects = fake.monitors.Collects();
+    while (fake.monitors.Collects() == collects) fake.RunFor(1);
+  }
+  std::wstring Text() { return fake.windows.Text(program.Settings().Get().txtDisp); }
+  std::size_t KeyEvents() const { return fake.keyboard.Events().size() - start_events; }
+
+  FakePlatform fake;
+  Program program{fake.platform};
+  std::size_t start_events = 0;
+};
+
+TEST_F(SampleTest, TheFirstReadingIsShownTheSecondDecidesTheThirdHolds) {
+  struct Case {
+    std::vector<double> readings;
+    const wchar_t* text;
+    int readings_taken;
+    std::vector<std::uint32_t> sleeps;
+  } cases[] = {
+      {{0}, L"0", 2, {}},
+      {{-3}, L"-3", 2, {}},
+      {{kNaN}, L"NaN", 2, {}},
+      {{5, 0}, L"5", 2, {}},
+      {{0, 7, 33.4}, L"0", 3, {33}},
+      {{0.3}, L"0.3", 3, {0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.readings));
+    fake.log.Clear();
+    const int before = fake.monitors.Readings();
+    const std::size_t events = KeyEvents();
+    Sample(c.readings);
+    EXPECT_EQ(Text(), c.text);
+    EXPECT_EQ(fake.monitors.Readings() - before, c.readings_taken);
+    std::vector<std::uint32_t> sleeps;
+    for (const auto& call : fake.log.Calls()) {
+      if (call.what.rfind("Sleep ", 0) == 0) sleeps.push_back(std::stoul(call.what.substr(6)));
+    }
+    EXPECT_EQ(sleeps, c.sleeps);
+    EXPECT_EQ(KeyEvents() - events, c.sleeps.empty() ? 0u : 6u) << "two pulses per flash";
+    EXPECT_FALSE(fake.keyboard.LockOn(kVkScrollLock));
+  }
+}
+
+TEST_F(SampleTest, AFlashHoldsScrollLockInvertedForTheRate) {
+  fake.keyboard.SetLock(kVkScrollLock, true);
+  bool dark_during_hold = false;
+  fake.clock.At(fake.clock.NowMs() + 40, [&] { dark_during_hold = !fake.keyboard.LockOn(kVkScrollLock); });
+  Sample({0, 50, 50});
+  EXPECT_TRUE(dark_during_hold);
+  EXPECT_TRUE(fake.keyboard.LockOn(kVkScrollLock));
+  fake.keyboard.UserTap(kVkScrollLock);
+  EXPECT_FALSE(fake.keyboard.LockOn(kVkScrollLock)) << "the user's next press still toggles";
+}
+
+TEST_F(SampleTest, AHoldThatCannotBeMadeStillEndsTheFlashAndIsReportedOnce) {
+  Sample({1, 1, 2147483647.5});
+  Sample({1, 1, kNaN});
+  EXPECT_EQ(KeyEvents(), 12u);
+  EXPECT_FALSE(fake.keyboard.LockOn(kVkScrollLock));
+  EXPECT_EQ(fake.boxes.Shown().size(), 1u);
+}
+
+TEST_F(SampleTest, AFailingCounterStopsTheHandlerOnceAndTheNextTickTriesAgain) {
+  Sample({0});
+  fake.monitors.FailNextReading("counter value");
+  Sample({9});
+  EXPECT_EQ(Text(), L"0") << "stopped before the text";
+  fake.monitors.FailNextCollect("collect");
+  Sample({9});
+  fake.monitors.FailNextReading("counter value");
+  Sample({9});
+  EXPECT_EQ(fake.boxes.Shown().size(), 2u) << "one box per distinct error";
+  Sample({4, 0});
+  EXPECT_EQ(Text(), L"4");
+  EXPECT_EQ(fake.tray.IconCount(), 1u);
+}
+
+TEST_F(SampleTest, TheFirstSampleLoadsSettingsHiddenBeforeAnyReading) {
+  fake.registry.CreateKey(kHkeyLocalMachine, kRunKey);
+  fake.registry.SetString(kHkeyLocalMachine, kRunKey, L"pellumin", "old");
+  Sample({7, 0});
+  std::vector<std::string> order;
+  for (const auto& call : fake.log.Calls()) {
+    const std::string& w = call.what;
+    if (w.rfind("CreateForm", 0) == 0 || w.rfind("RegSetValueExA", 0) == 0 || w.rfind("CounterValue", 0) == 0 ||
+        w.rfind("SetText", 0) == 0)
+      order.push_back(w.substr(0, w.find(' ')));
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"CreateForm", "RegSetValueExA", "CounterValue", "SetText", "CounterValue"}));
+  EXPECT_FALSE(fake.windows.Find(program.Settings().Get().Id())->visible);
+}
+
+TEST_F(SampleTest, AnUnchangedTextIsNotSetAgainButTypingIsOverwritten) {
+  Sample({3, 0});
+  fake.log.Clear();
+  Sample({3, 0});
+  for (const auto& call : fake.log.Calls()) EXPECT_NE(call.what.rfind("SetText", 0), 0u);
+  fake.windows.UserType(program.Settings().Get().txtDisp, L"typed");
+  Sample({3, 0});
+  EXPECT_EQ(Text(), L"3");
+}
+
+}  // namespace
+}  // namespace np
