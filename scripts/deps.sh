@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ python3
-  googletest libgtest-dev libgmock-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64 xvfb xdotool imagemagick x11-utils fonts-wine fonts-liberation
 )

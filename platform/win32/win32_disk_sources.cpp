@@ -1,0 +1,225 @@
+// The two disk rate sources: PDH on Windows, the host's /proc/diskstats under Wine.
+#include "platform/win32/win32_disk_sources.h"
+
+#include <windows.h>
+#include <pdh.h>
+#include <pdhmsg.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+#include "platform/api/error_sink.h"
+#include "platform/common/diskstats.h"
+
+namespace np {
+
+namespace {
+
+std::unique_ptr<DiskRateSource> Fail(std::string* why, std::string reason) {
+  if (why != nullptr) *why = std::move(reason);
+  return nullptr;
+}
+
+std::string PdhStatusText(PDH_STATUS status) {
+  const DWORD code = static_cast<DWORD>(status);
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(code));
+  const char* meaning = code == PDH_CSTATUS_NO_OBJECT         ? " (no such object)"
+                        : code == PDH_CSTATUS_NO_COUNTER      ? " (no such counter)"
+                        : code == PDH_CSTATUS_NO_INSTANCE     ? " (no such instance)"
+                        : code == PDH_CSTATUS_BAD_COUNTERNAME ? " (malformed counter path)"
+                        : code == PDH_INVALID_DATA            ? " (no valid data)"
+                        : code == PDH_NO_DATA                 ? " (no data)"
+                                                              : "";
+  return std::string("PDH status ") + hex + meaning;
+}
+
+std::string WindowsErrorText(DWORD error) {
+  char text[256] = "";
+  const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                                 sizeof text, nullptr);
+  std::string_view message(text, n);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
+    message.remove_suffix(1);
+  }
+  return "error " + std::to_string(error) + (message.empty() ? "" : " (" + std::string(message) + ")");
+}
+
+class PdhSource final : public DiskRateSource {
+ public:
+  PdhSource(PDH_HQUERY query, PDH_HCOUNTER counter, std::string path)
+      : query_(query), counter_(counter), path_(std::move(path)) {}
+  PdhSource(const PdhSource&) = delete;
+  PdhSource& operator=(const PdhSource&) = delete;
+  ~PdhSource() override { PdhCloseQuery(query_); }  // closes the counter too
+
+  void Collect() override {
+    const PDH_STATUS status = PdhCollectQueryData(query_);
+    if (status != ERROR_SUCCESS) throw RuntimeError("Cannot collect " + path_ + ": " + PdhStatusText(status));
+    if (collections_ < 2) ++collections_;
+  }
+
+  double Value() override {
+    // A rate needs two collections; before that PDH only answers "invalid data".
+    if (collections_ < 2) return 0;
+    PDH_FMT_COUNTERVALUE value{};
+    const DWORD status = static_cast<DWORD>(PdhGetFormattedCounterValue(counter_, PDH_FMT_DOUBLE, nullptr, &value));
+    // A raw counter that went back (wrapped, or its disk came back) has no rate
+    // for that interval: 0, as the diskstats source does.
+    if (status == PDH_CALC_NEGATIVE_DENOMINATOR || status == PDH_CALC_NEGATIVE_TIMEBASE ||
+        status == PDH_CALC_NEGATIVE_VALUE) {
+      return 0;
+    }
+    if (status != ERROR_SUCCESS) throw RuntimeError("Cannot read " + path_ + ": " + PdhStatusText(status));
+    return value.doubleValue;
+  }
+
+ private:
+  PDH_HQUERY query_;
+  PDH_HCOUNTER counter_;
+  std::string path_;
+  int collections_ = 0;
+};
+
+}  // namespace
+
+bool RunningUnderWine() {
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+std::unique_ptr<DiskRateSource> OpenPdhSource(const char* english_counter_path, std::string* why) {
+  if (english_counter_path == nullptr) return Fail(why, "No PDH counter path given");
+  PDH_HQUERY query = nullptr;
+  PDH_STATUS status = PdhOpenQueryA(nullptr, 0, &query);
+  if (status != ERROR_SUCCESS) return Fail(why, "Cannot open a PDH query: " + PdhStatusText(status));
+  PDH_HCOUNTER counter = nullptr;
+  status = PdhAddEnglishCounterA(query, english_counter_path, 0, &counter);
+  if (status != ERROR_SUCCESS) {
+    PdhCloseQuery(query);
+    return Fail(why, std::string("Cannot add the PDH counter ") + english_counter_path + ": " + PdhStatusText(status));
+  }
+  return std::make_unique<PdhSource>(query, counter, english_counter_path);
+}
+
+namespace {
+
+constexpr char kDiskstatsPath[] = "Z:\\proc\\diskstats";
+constexpr char kSysBlock[] = "Z:\\sys\\block";
+// Far beyond any real diskstats (about 150 bytes a device); stops a runaway read.
+constexpr std::size_t kMaxDiskstatsBytes = 16u << 20;
+
+// Whole physical disks are the block devices with hardware behind them: sysfs
+// gives those a `device` entry. Partitions are not in /sys/block at all; loop,
+// ram, zram, device-mapper and md devices are, but without `device`.
+std::vector<std::string> ListWholeDisks(std::string* why) {
+  std::vector<std::string> disks;
+  WIN32_FIND_DATAA entry;
+  const HANDLE find = FindFirstFileA((std::string(kSysBlock) + "\\*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    *why = std::string("Cannot list ") + kSysBlock + ": " + WindowsErrorText(error);
+    return disks;
+  }
+  do {
+    const std::string name = entry.cFileName;
+    if (name == "." || name == "..") continue;
+    const std::string device = std::string(kSysBlock) + "\\" + name + "\\device";
+    if (GetFileAttributesA(device.c_str()) != INVALID_FILE_ATTRIBUTES) disks.push_back(name);
+  } while (FindNextFileA(find, &entry));
+  FindClose(find);
+  if (disks.empty()) *why = std::string("No entry of ") + kSysBlock + " has a device: no whole disk to watch";
+  return disks;
+}
+
+std::string JoinNames(const std::vector<std::string>& names) {
+  std::string joined;
+  for (const auto& name : names) joined += (joined.empty() ? "" : ", ") + name;
+  return joined;
+}
+
+class DiskstatsSource final : public DiskRateSource {
+ public:
+  DiskstatsSource(HANDLE file, std::vector<std::string> disks, std::uint64_t ticks_per_second)
+      : file_(file), disks_(std::move(disks)), counts_(disks_.size()), rate_(disks_.size(), ticks_per_second) {}
+  DiskstatsSource(const DiskstatsSource&) = delete;
+  DiskstatsSource& operator=(const DiskstatsSource&) = delete;
+  ~DiskstatsSource() override { CloseHandle(file_); }
+
+  void Collect() override {
+    const std::string_view text = ReadAll();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    ReadDiskTransfers(text, disks_, counts_);
+    if (!rate_.Add(counts_, static_cast<std::uint64_t>(now.QuadPart))) throw RuntimeError(NoDiskMessage());
+  }
+
+  double Value() override { return rate_.Value(); }
+
+  // A trial read at opening, so that a file without our disks fails there, once.
+  bool Check(std::string* why) {
+    try {
+      if (ReadDiskTransfers(ReadAll(), disks_, counts_) > 0) return true;
+      *why = NoDiskMessage();
+    } catch (const RuntimeError& e) {
+      *why = e.what();
+    }
+    return false;
+  }
+
+ private:
+  // The file stays open; each sample reads it again from the start until the end.
+  std::string_view ReadAll() {
+    if (!SetFilePointerEx(file_, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) throw RuntimeError(ReadError(GetLastError()));
+    std::size_t used = 0;
+    for (;;) {
+      if (used == buffer_.size()) {
+        if (used >= kMaxDiskstatsBytes) throw RuntimeError(std::string(kDiskstatsPath) + " does not end");
+        buffer_.resize(std::max<std::size_t>(4096, buffer_.size() * 2));  // only while the file outgrows it
+      }
+      DWORD got = 0;
+      const DWORD want = static_cast<DWORD>(buffer_.size() - used);
+      if (!ReadFile(file_, buffer_.data() + used, want, &got, nullptr)) throw RuntimeError(ReadError(GetLastError()));
+      if (got == 0) return {buffer_.data(), used};
+      used += got;
+    }
+  }
+
+  static std::string ReadError(DWORD error) {
+    return std::string("Cannot read ") + kDiskstatsPath + ": " + WindowsErrorText(error);
+  }
+
+  std::string NoDiskMessage() const {
+    return std::string(kDiskstatsPath) + " holds no readable line for any of the disks " + JoinNames(disks_);
+  }
+
+  HANDLE file_;
+  std::vector<std::string> disks_;
+  std::vector<DiskTransfers> counts_;
+  DiskRate rate_;
+  std::vector<char> buffer_;
+};
+
+}  // namespace
+
+std::unique_ptr<DiskRateSource> OpenDiskstatsSource(std::string* why) {
+  std::string reason;
+  std::vector<std::string> disks = ListWholeDisks(&reason);
+  if (disks.empty()) return Fail(why, reason);
+  const HANDLE file = CreateFileA(kDiskstatsPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return Fail(why, std::string("Cannot open ") + kDiskstatsPath + ": " + WindowsErrorText(error));
+  }
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  auto source =
+      std::make_unique<DiskstatsSource>(file, std::move(disks), static_cast<std::uint64_t>(frequency.QuadPart));
+  if (!source->Check(&reason)) return Fail(why, reason);
+  return source;
+}
+
+}  // namespace np
