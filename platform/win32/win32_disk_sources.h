@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/api/system_monitor.h"
+
 namespace np {
 
 // True when ntdll is Wine's: only then does the host's /proc/diskstats exist.
@@ -18,11 +20,9 @@ class DiskRateSource {
   virtual double Value() = 0;
 };
 
-// The disk rate is "\PhysicalDisk(_Total)\Disk Transfers/sec"; the path is a
-// parameter so that tests can use a counter Wine serves. The English name works
-// on every Windows language. nullptr when the source cannot be opened; *why
-// gets the reason.
-inline constexpr char kDiskTransfersCounter[] = "\\PhysicalDisk(_Total)\\Disk Transfers/sec";
+// The disk rate is kDiskTransfersCounter; the path is a parameter so that
+// tests can use a counter Wine serves. The English name works on every
+// Windows language. nullptr when the source cannot be opened; *why gets the reason.
 std::unique_ptr<DiskRateSource> OpenPdhSource(const char* english_counter_path, std::string* why);
 
 // Reads plus writes per second on the host's whole disks, through Z:\proc\diskstats.

@@ -7,6 +7,7 @@
 #include "platform/common/error_reporter.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_services.h"
+#include "platform/win32/win32_system_monitor.h"
 #include "platform/win32/win32_text_codec.h"
 #include "platform/win32/win32_window_system.h"
 
@@ -28,9 +29,11 @@ class Win32Platform {
   Win32MessageBoxes boxes;
   Win32TextCodec codec;
   Win32Registry registry;
+  Win32SystemMonitors monitors;
+  Win32UserLocale locale;
   ErrorReporter errors;
   Win32WindowSystem windows;
-  Platform platform{app, clock, keyboard, tray, boxes, windows, codec, registry, errors};
+  Platform platform{app, clock, keyboard, tray, boxes, windows, codec, registry, monitors, locale, errors};
 };
 
 }  // namespace np

@@ -33,6 +33,12 @@ int Win32MessageBoxes::Show(const std::wstring& text, const std::wstring& captio
   return MessageBoxA(nullptr, ToAnsiCp(text).c_str(), ToAnsiCp(caption).c_str(), type);
 }
 
+std::wstring Win32UserLocale::DecimalSeparator() {
+  char separator[8] = ".";  // LOCALE_SDECIMAL allows up to three characters
+  if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, sizeof separator) == 0) return L".";
+  return FromAnsiCp(separator);
+}
+
 bool Win32Application::PrevInstance() {
   // The mutex is held for the life of the process; the system drops it at exit.
   if (!instance_checked_) {

@@ -7,6 +7,7 @@
 #include "platform/api/keyboard.h"
 #include "platform/api/message_box.h"
 #include "platform/api/tray_shell.h"
+#include "platform/api/user_locale.h"
 
 namespace np {
 
@@ -29,6 +30,11 @@ class Win32TrayShell final : public TrayShell {
 class Win32MessageBoxes final : public MessageBoxes {
  public:
   int Show(const std::wstring& text, const std::wstring& caption, unsigned type) override;
+};
+
+class Win32UserLocale final : public UserLocale {
+ public:
+  std::wstring DecimalSeparator() override;
 };
 
 class Win32Application final : public Application {
