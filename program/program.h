@@ -2,6 +2,7 @@
 #pragma once
 #include <memory>
 
+#include "about/fr_about.h"
 #include "core/fr_main.h"
 #include "settings/fr_settings.h"
 #include "platform/api/platform.h"
@@ -11,7 +12,9 @@ namespace np {
 class Program {
  public:
   explicit Program(Platform& platform)
-      : platform_(platform), settings_([this] { return std::make_unique<frSettings>(platform_); }) {}
+      : platform_(platform),
+        settings_([this] { return std::make_unique<frSettings>(platform_); }),
+        about_([this] { return std::make_unique<frAbout>(platform_); }) {}
 
   // Loads frMain, whose load step is the whole start-up. False when it failed
   // to load; the error has gone to the sink by then.
@@ -19,10 +22,12 @@ class Program {
 
   frMain* Main() { return main_.get(); }
   FormSingleton<frSettings>& Settings() { return settings_; }
+  FormSingleton<frAbout>& About() { return about_; }
 
  private:
   Platform& platform_;
   FormSingleton<frSettings> settings_;  // frMain writes into it: it outlives frMain
+  FormSingleton<frAbout> about_;
   std::unique_ptr<frMain> main_;
 };
 

@@ -6,6 +6,7 @@
 #include "platform/api/keyboard.h"
 #include "platform/api/message_box.h"
 #include "platform/api/registry.h"
+#include "platform/api/shell.h"
 #include "platform/api/system_monitor.h"
 #include "platform/api/text_codec.h"
 #include "platform/api/tray_shell.h"
@@ -19,6 +20,7 @@ struct Platform {
   Clock& clock;
   Keyboard& keyboard;
   TrayShell& tray;
+  Shell& shell;
   MessageBoxes& boxes;
   WindowSystem& windows;
   TextCodec& codec;

@@ -19,6 +19,63 @@ enum class FormKind {
   kFixedDialog,  // fixed single border, title bar and close box, centred on the screen
 };
 
+// 0x00BBGGRR, or 0x800000nn for the system colour number nn.
+using Colour = std::uint32_t;
+inline constexpr Colour kSysWindowText = 0x80000008;
+inline constexpr Colour kSysActiveBorder = 0x8000000A;
+inline constexpr Colour kSysHighlight = 0x8000000D;
+inline constexpr Colour kSysButtonFace = 0x8000000F;
+inline constexpr Colour kSysButtonText = 0x80000012;
+
+inline constexpr std::uint8_t kAnsiCharset = 0;
+
+struct FontDesign {
+  std::wstring face;
+  int points;
+  int weight;  // 400 normal, 700 bold
+  bool underline;
+  std::uint8_t charset;
+  bool operator==(const FontDesign&) const = default;
+};
+
+enum class Alignment { kLeft, kCentre };
+
+// A label is drawn and hit-tested by its window; it has no window of its own.
+// The pointer resource is a cursor in the executable; 0 keeps the arrow.
+struct LabelDesign {
+  TwipsRect rect;
+  std::wstring caption;
+  FontDesign font;
+  Alignment alignment = Alignment::kLeft;
+  Colour fore_colour = kSysButtonText;
+  Colour back_colour = kSysButtonFace;  // labels paint their background
+  int pointer_resource = 0;
+  std::wstring tooltip{};
+};
+
+// A bitmap resource shown unscaled at the rect's top-left corner; the control
+// takes the bitmap's own size.
+struct PictureDesign {
+  TwipsRect rect;
+  int bitmap_resource;
+  int pointer_resource = 0;
+  std::wstring tooltip{};
+};
+
+// A line's end points in twips, single precision as the line stores them.
+struct LineEnds {
+  float x1, y1, x2, y2;
+};
+
+// A solid line, drawn by its window; the pointer over it is over the window.
+struct LineDesign {
+  LineEnds ends;
+  int width_pixels;
+  Colour colour = kSysWindowText;
+};
+
+enum class MouseButton { kLeft, kRight, kMiddle };
+
 struct FormDesign {
   std::wstring caption;
   int client_width_twips;
@@ -36,6 +93,11 @@ class FormEvents {
   virtual void OnMouseMove(int /*x*/, int /*y*/) {}
   // After every change of a check box's value, by the user or by the program.
   virtual void OnControlClick(ControlId /*control*/) {}
+  // The pointer moved over a label or picture; over anything else of the
+  // window, OnMouseMove is called instead.
+  virtual void OnControlMouseMove(ControlId /*control*/) {}
+  // A button went down and up again over the same label or picture.
+  virtual void OnControlMouseClick(ControlId /*control*/, MouseButton /*button*/) {}
   // The user closed the window; it and its controls are already gone.
   virtual void OnUserClosed() {}
   // The shell's notification area was (re)created, e.g. after Explorer restarted.
@@ -66,6 +128,17 @@ class WindowSystem {
   virtual void SetCheckValue(ControlId box, int value) = 0;
   virtual std::wstring Text(ControlId control) = 0;
   virtual void SetText(ControlId control, const std::wstring& text) = 0;
+
+  // Drawn controls, painted in the order of their creation. Each window frees
+  // the fonts, bitmaps and cursors of its controls when it is destroyed. All
+  // throw RuntimeError.
+  virtual ControlId AddLabel(WindowId form, const LabelDesign& design) = 0;
+  virtual ControlId AddPicture(WindowId form, const PictureDesign& design) = 0;
+  virtual ControlId AddLine(WindowId form, const LineDesign& design) = 0;
+  // Repaints the label only when the colour differs from the one it has.
+  virtual void SetForeColour(ControlId label, Colour colour) = 0;
+  virtual LineEnds Line(ControlId line) = 0;
+  virtual void MoveLine(ControlId line, const LineEnds& ends) = 0;
 };
 
 }  // namespace np

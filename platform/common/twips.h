@@ -12,4 +12,15 @@ constexpr int TwipsToPixels(int twips, int dpi) {
   return static_cast<int>(scaled >= 0 ? (scaled + half) / kTwipsPerInch : -((-scaled + half) / kTwipsPerInch));
 }
 
+// A control's area on the screen; right and bottom are outside it.
+struct PixelRect {
+  int left, top, right, bottom;
+  constexpr bool Contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
+};
+
+constexpr PixelRect PixelRectOf(int left_twips, int top_twips, int width_twips, int height_twips, int dpi) {
+  const int left = TwipsToPixels(left_twips, dpi), top = TwipsToPixels(top_twips, dpi);
+  return {left, top, left + TwipsToPixels(width_twips, dpi), top + TwipsToPixels(height_twips, dpi)};
+}
+
 }  // namespace np

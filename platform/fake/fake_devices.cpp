@@ -45,6 +45,14 @@ int FakeMessageBoxes::Show(const std::wstring& text, const std::wstring& caption
   return 1;  // IDOK
 }
 
+std::intptr_t FakeShell::ExecuteA(std::uintptr_t owner, const std::wstring& operation, const std::wstring& file,
+                                  const std::wstring& parameters, const std::wstring& directory, int show_command) {
+  log_.Add("ShellExecuteA");
+  calls_.push_back({owner, operation, file, parameters, directory, show_command});
+  constexpr std::intptr_t kSeErrNoAssoc = 31, kStarted = 42;
+  return handler_registered ? kStarted : kSeErrNoAssoc;
+}
+
 class FakeSystemMonitors::Monitor final : public SystemMonitor {
  public:
   Monitor(FakeSystemMonitors& owner, SampleListener& listener) : owner_(owner), listener_(listener) {}

@@ -1,4 +1,5 @@
-// Fakes of the small services: keyboard, tray shell, message box, application.
+// Fakes of the small services: keyboard, tray shell, message box, shell,
+// application.
 // Each records every call with its time and keeps the state a user could see.
 #pragma once
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "platform/api/application.h"
 #include "platform/api/keyboard.h"
 #include "platform/api/message_box.h"
+#include "platform/api/shell.h"
 #include "platform/api/system_monitor.h"
 #include "platform/api/tray_shell.h"
 #include "platform/api/user_locale.h"
@@ -87,6 +89,27 @@ class FakeMessageBoxes final : public MessageBoxes {
  private:
   CallLog& log_;
   std::vector<MessageBoxRecord> shown_;
+};
+
+struct ShellExecuteRecord {
+  std::uintptr_t owner;
+  std::wstring operation, file, parameters, directory;
+  int show_command;
+};
+
+// A shell that hands every request to a handler, unless none is registered.
+class FakeShell final : public Shell {
+ public:
+  explicit FakeShell(CallLog& log) : log_(log) {}
+  std::intptr_t ExecuteA(std::uintptr_t owner, const std::wstring& operation, const std::wstring& file,
+                         const std::wstring& parameters, const std::wstring& directory, int show_command) override;
+
+  const std::vector<ShellExecuteRecord>& Calls() const { return calls_; }
+  bool handler_registered = true;
+
+ private:
+  CallLog& log_;
+  std::vector<ShellExecuteRecord> calls_;
 };
 
 // A performance monitor whose counter plays a script: each reading takes the

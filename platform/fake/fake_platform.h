@@ -26,13 +26,14 @@ class FakePlatform {
   FakeKeyboard keyboard{log};
   FakeTrayShell tray{log};
   FakeMessageBoxes boxes{log};
+  FakeShell shell{log};
   FakeTextCodec codec;
   ErrorReporter errors{boxes, codec, kAppTitle};
   FakeWindowSystem windows{clock, log, errors};
   FakeRegistry registry;
   FakeSystemMonitors monitors{log};
   FakeUserLocale locale;
-  Platform platform{app, clock, keyboard, tray, boxes, windows, codec, registry, monitors, locale, errors};
+  Platform platform{app, clock, keyboard, tray, shell, boxes, windows, codec, registry, monitors, locale, errors};
 };
 
 }  // namespace np

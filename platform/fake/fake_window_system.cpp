@@ -2,6 +2,9 @@
 #include "platform/fake/fake_window_system.h"
 
 #include <algorithm>
+#include <cstdio>
+
+#include "platform/common/twips.h"
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -10,6 +13,14 @@ namespace np {
 
 namespace {
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+std::string Hex(Colour colour) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(colour));
+  return text;
+}
+
+constexpr int kFakeDpi = 96;
 }  // namespace
 
 FakeForm& FakeWindowSystem::form(WindowId id) {
@@ -28,13 +39,19 @@ WindowId FakeWindowSystem::CreateForm(const FormDesign& design, FormEvents& even
   log_.Add("CreateForm \"" + Narrow(design.caption) + "\"");
   if (std::exchange(fail_next_create_, false)) throw RuntimeError("window creation failed");
   const WindowId id = next_form_++;
-  forms_.emplace(id, FakeForm{design, &events, 0x10000u + id * 0x10u, false, {}});
+  FakeForm& added = forms_.emplace(id, FakeForm{design, &events, 0x10000u + id * 0x10u}).first->second;
+  added.user_objects = 1;
+  ++user_.created;
   return id;
 }
 
 void FakeWindowSystem::DestroyForm(WindowId id) {
   log_.Add("DestroyForm");
-  if (forms_.erase(id) == 0) return;
+  auto it = forms_.find(id);
+  if (it == forms_.end()) return;
+  gdi_.deleted += it->second.gdi_objects;
+  user_.deleted += it->second.user_objects;
+  forms_.erase(it);
   std::erase_if(controls_, [id](const auto& entry) { return entry.second.form == id; });
 }
 
@@ -72,11 +89,91 @@ ControlId FakeWindowSystem::AddControl(WindowId id, FakeControl added) {
 }
 
 ControlId FakeWindowSystem::AddCheckBox(WindowId id, const TwipsRect& rect, const std::wstring& caption) {
-  return AddControl(id, FakeControl{id, ControlKind::kCheckBox, rect, caption, {}, {}});
+  const ControlId added = AddControl(id, FakeControl{id, ControlKind::kCheckBox, rect, caption, {}, {}});
+  ++form(id).user_objects;
+  ++user_.created;
+  return added;
 }
 
 ControlId FakeWindowSystem::AddTextBox(WindowId id, const TwipsRect& rect, const std::wstring& tooltip) {
-  return AddControl(id, FakeControl{id, ControlKind::kTextBox, rect, {}, tooltip, {}});
+  const ControlId added = AddControl(id, FakeControl{id, ControlKind::kTextBox, rect, {}, tooltip, {}});
+  form(id).user_objects += 2;  // the edit control and its own tooltip window
+  user_.created += 2;
+  return added;
+}
+
+void FakeWindowSystem::HoldFont(FakeForm& f, const FontDesign& font) {
+  if (std::find(f.fonts.begin(), f.fonts.end(), font) != f.fonts.end()) return;
+  f.fonts.push_back(font);
+  ++f.gdi_objects;
+  ++gdi_.created;
+}
+
+void FakeWindowSystem::HoldDrawnExtras(FakeForm& f, int pointer_resource, const std::wstring& tooltip) {
+  if (pointer_resource != 0 && std::find(f.cursors.begin(), f.cursors.end(), pointer_resource) == f.cursors.end()) {
+    f.cursors.push_back(pointer_resource);
+    ++f.user_objects;
+    ++user_.created;
+  }
+  if (!tooltip.empty() && !std::exchange(f.drawn_tooltip, true)) {
+    ++f.user_objects;
+    ++user_.created;
+  }
+}
+
+ControlId FakeWindowSystem::AddLabel(WindowId id, const LabelDesign& design) {
+  FakeControl added{id, ControlKind::kLabel, design.rect, design.caption, design.tooltip, {}};
+  added.label = design;
+  const ControlId label = AddControl(id, std::move(added));
+  HoldFont(form(id), design.font);
+  HoldDrawnExtras(form(id), design.pointer_resource, design.tooltip);
+  return label;
+}
+
+ControlId FakeWindowSystem::AddPicture(WindowId id, const PictureDesign& design) {
+  if (design.bitmap_resource <= 0) throw RuntimeError("cannot load the picture");
+  FakeControl added{id, ControlKind::kPicture, design.rect, {}, design.tooltip, {}};
+  added.picture = design;
+  const ControlId picture = AddControl(id, std::move(added));
+  ++form(id).gdi_objects;  // the bitmap
+  ++gdi_.created;
+  HoldDrawnExtras(form(id), design.pointer_resource, design.tooltip);
+  return picture;
+}
+
+ControlId FakeWindowSystem::AddLine(WindowId id, const LineDesign& design) {
+  FakeControl added{id, ControlKind::kLine, {}, {}, {}, {}};
+  added.line = design;
+  return AddControl(id, std::move(added));  // its pen lives only while it is painted
+}
+
+void FakeWindowSystem::SetForeColour(ControlId id, Colour colour) {
+  log_.Add("SetForeColour " + std::to_string(id) + " " + Hex(colour));
+  FakeControl& c = control(id);
+  if (!c.label) throw RuntimeError("not a label");
+  c.label->fore_colour = colour;
+}
+
+LineEnds FakeWindowSystem::Line(ControlId id) {
+  FakeControl& c = control(id);
+  if (!c.line) throw RuntimeError("not a line");
+  return c.line->ends;
+}
+
+void FakeWindowSystem::MoveLine(ControlId id, const LineEnds& ends) {
+  FakeControl& c = control(id);
+  if (!c.line) throw RuntimeError("not a line");
+  c.line->ends = ends;
+}
+
+// The last one created lies on top; lines are part of the window's surface.
+ControlId FakeWindowSystem::DrawnControlAt(WindowId id, int x, int y) const {
+  for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+    const FakeControl& c = it->second;
+    if (c.form != id || !(c.label || c.picture)) continue;
+    if (PixelRectOf(c.rect.left, c.rect.top, c.rect.width, c.rect.height, kFakeDpi).Contains(x, y)) return it->first;
+  }
+  return 0;
 }
 
 int FakeWindowSystem::CheckValue(ControlId box) { return control(box).check; }
@@ -142,6 +239,20 @@ void FakeWindowSystem::UserClick(ControlId box) {
 
 void FakeWindowSystem::PostMouseMove(WindowId id, int x, int y) {
   Dispatch(id, [x, y](FormEvents& e) { e.OnMouseMove(x, y); });
+}
+
+void FakeWindowSystem::UserPointAt(WindowId id, int x, int y) {
+  const ControlId under = DrawnControlAt(id, x, y);
+  if (under != 0) {
+    Dispatch(id, [under](FormEvents& e) { e.OnControlMouseMove(under); });
+  } else {
+    Dispatch(id, [x, y](FormEvents& e) { e.OnMouseMove(x, y); });
+  }
+}
+
+void FakeWindowSystem::UserClickAt(WindowId id, int x, int y, MouseButton button) {
+  const ControlId under = DrawnControlAt(id, x, y);
+  if (under != 0) Dispatch(id, [under, button](FormEvents& e) { e.OnControlMouseClick(under, button); });
 }
 
 void FakeWindowSystem::BroadcastTaskbarCreated() {

@@ -1,11 +1,13 @@
 // An in-memory window system: forms, controls and timers that hold their
 // state like real ones, plus a message loop that fires due timers in order.
+// It counts GDI and USER objects as the Win32 backend makes and frees them.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/api/error_sink.h"
 #include "platform/api/window_system.h"
@@ -14,7 +16,7 @@
 
 namespace np {
 
-enum class ControlKind { kCheckBox, kTextBox };
+enum class ControlKind { kCheckBox, kTextBox, kLabel, kPicture, kLine };
 
 struct FakeControl {
   WindowId form;
@@ -23,6 +25,15 @@ struct FakeControl {
   std::wstring caption, tooltip, text;
   int check = 0;
   int tab_index = 0;
+  // The drawn controls' designs, with the values the program changed since.
+  std::optional<LabelDesign> label{};
+  std::optional<PictureDesign> picture{};
+  std::optional<LineDesign> line{};
+};
+
+struct GuiObjectCount {
+  int created = 0, deleted = 0;
+  int Live() const { return created - deleted; }
 };
 
 struct FakeTimer {
@@ -35,7 +46,13 @@ struct FakeForm {
   FormEvents* events;
   std::uintptr_t handle;
   bool visible = false;
-  std::map<int, FakeTimer> timers;
+  std::map<int, FakeTimer> timers{};
+  // What the form holds: one font per distinct design, one cursor per
+  // resource, one tooltip window for all its drawn controls.
+  std::vector<FontDesign> fonts{};
+  std::vector<int> cursors{};
+  bool drawn_tooltip = false;
+  int gdi_objects = 0, user_objects = 0;
 };
 
 class FakeWindowSystem final : public WindowSystem {
@@ -55,6 +72,12 @@ class FakeWindowSystem final : public WindowSystem {
   void SetCheckValue(ControlId box, int value) override;
   std::wstring Text(ControlId control) override;
   void SetText(ControlId control, const std::wstring& text) override;
+  ControlId AddLabel(WindowId form, const LabelDesign& design) override;
+  ControlId AddPicture(WindowId form, const PictureDesign& design) override;
+  ControlId AddLine(WindowId form, const LineDesign& design) override;
+  void SetForeColour(ControlId label, Colour colour) override;
+  LineEnds Line(ControlId line) override;
+  void MoveLine(ControlId line, const LineEnds& ends) override;
 
   // The message loop: until time t, fire each due timer in order, at most one
   // tick per timer however late it is. Stops early when stop() turns true.
@@ -66,6 +89,10 @@ class FakeWindowSystem final : public WindowSystem {
   void UserType(ControlId box, const std::wstring& text) { control(box).text = text; }
   // A WM_MOUSEMOVE arriving at the window (the tray callback comes this way).
   void PostMouseMove(WindowId form, int x, int y);
+  // The pointer moves to, or a button clicks at, a pixel of the client area
+  // (96 DPI); labels and pictures take it when they are under the point.
+  void UserPointAt(WindowId form, int x, int y);
+  void UserClickAt(WindowId form, int x, int y, MouseButton button);
   // The shell broadcasts that its notification area was created anew.
   void BroadcastTaskbarCreated();
 
@@ -76,6 +103,8 @@ class FakeWindowSystem final : public WindowSystem {
   std::size_t FormCount() const { return forms_.size(); }
   std::size_t FormsCreated() const { return next_form_ - 1; }
   void FailNextCreate() { fail_next_create_ = true; }
+  const GuiObjectCount& GdiObjects() const { return gdi_; }
+  const GuiObjectCount& UserObjects() const { return user_; }
   std::uintptr_t app_icon = 0x0001002B;
 
  private:
@@ -83,6 +112,9 @@ class FakeWindowSystem final : public WindowSystem {
   FakeControl& control(ControlId id);
   ControlId AddControl(WindowId form, FakeControl control);
   void Dispatch(WindowId form, const std::function<void(FormEvents&)>& call);
+  void HoldFont(FakeForm& form, const FontDesign& font);
+  void HoldDrawnExtras(FakeForm& form, int pointer_resource, const std::wstring& tooltip);
+  ControlId DrawnControlAt(WindowId form, int x, int y) const;
 
   FakeClock& clock_;
   CallLog& log_;
@@ -92,6 +124,7 @@ class FakeWindowSystem final : public WindowSystem {
   WindowId next_form_ = 1;
   ControlId next_control_ = 1;
   bool fail_next_create_ = false;
+  GuiObjectCount gdi_, user_;
 };
 
 }  // namespace np

@@ -1,0 +1,45 @@
+// frAbout: the About window. The banner, the product's texts, two links that
+// take the highlight colour under the pointer and open through the shell, and
+// two lines that shrink to the centre and grow back out once per load.
+#pragma once
+#include "platform/api/platform.h"
+#include "runtime/form.h"
+
+namespace np {
+
+inline constexpr wchar_t kAboutCaption[] = L"Norvane Pellumin v1.0";
+inline constexpr Colour kLinkBlue = 0x00FF0000;
+inline constexpr int kAboutTimer1 = 1;
+inline constexpr std::uint32_t kAboutTimer1IntervalMs = 1;
+
+class frAbout final : public Form {
+ public:
+  // Creates the window hidden with its controls, then runs the load step.
+  explicit frAbout(Platform& platform);
+
+  // Top to bottom, as they are laid out and painted.
+  const ControlId Image1, Line2, Label5, Label6, Label1, Label7, Label3, Label8, Line1, Label4, Label2;
+
+ private:
+  void Form_Load();
+  void Form_MouseMove();
+  void Label3_MouseMove();
+  void Label6_MouseMove();
+  void Label3_Click();
+  void Label6_Click();
+  void Image1_Click();
+  void Timer1_Timer();
+  void OpenWebSite();
+  // Moves both ends 100 twips inwards; true once the end x is 0 or less.
+  bool StepLine(ControlId line);
+  void Open(const std::wstring& file);
+
+  void OnTimer(int timer_id) override;
+  void OnMouseMove(int x, int y) override;
+  void OnControlMouseMove(ControlId control) override;
+  void OnControlMouseClick(ControlId control, MouseButton button) override;
+
+  Shell& shell_;
+};
+
+}  // namespace np
