@@ -22,10 +22,12 @@ class Win32Platform {
   // Until WM_QUIT; returns its exit code.
   int RunMessageLoop();
 
+  Win32ComApartment com;  // first: before anything can reach the shell
   Win32Application app;
   Win32Clock clock;
   Win32Keyboard keyboard;
   Win32TrayShell tray;
+  Win32Shell shell;
   Win32MessageBoxes boxes;
   Win32TextCodec codec;
   Win32Registry registry;
@@ -33,7 +35,7 @@ class Win32Platform {
   Win32UserLocale locale;
   ErrorReporter errors;
   Win32WindowSystem windows;
-  Platform platform{app, clock, keyboard, tray, boxes, windows, codec, registry, monitors, locale, errors};
+  Platform platform{app, clock, keyboard, tray, shell, boxes, windows, codec, registry, monitors, locale, errors};
 };
 
 }  // namespace np

@@ -1,6 +1,7 @@
 // The Win32 backend of the small services.
 #include "platform/win32/win32_services.h"
 
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <cstddef>
@@ -31,6 +32,22 @@ bool Win32TrayShell::NotifyIconA(std::uint32_t message, AnsiNotifyIconData* data
 
 int Win32MessageBoxes::Show(const std::wstring& text, const std::wstring& caption, unsigned type) {
   return MessageBoxA(nullptr, ToAnsiCp(text).c_str(), ToAnsiCp(caption).c_str(), type);
+}
+
+std::intptr_t Win32Shell::ExecuteA(std::uintptr_t owner, const std::wstring& operation, const std::wstring& file,
+                                   const std::wstring& parameters, const std::wstring& directory, int show_command) {
+  HINSTANCE result = ShellExecuteA(reinterpret_cast<HWND>(owner), ToAnsiCp(operation).c_str(), ToAnsiCp(file).c_str(),
+                                   ToAnsiCp(parameters).c_str(), ToAnsiCp(directory).c_str(), show_command);
+  return reinterpret_cast<std::intptr_t>(result);
+}
+
+// Failing (another apartment model already on the thread) leaves ShellExecute
+// to work as well as it can; the program reports nothing of its links.
+Win32ComApartment::Win32ComApartment()
+    : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+
+Win32ComApartment::~Win32ComApartment() {
+  if (initialised_) CoUninitialize();
 }
 
 std::wstring Win32UserLocale::DecimalSeparator() {

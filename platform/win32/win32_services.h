@@ -1,4 +1,5 @@
-// The Win32 backend of the small services: clock, keyboard, tray, message box, application.
+// The Win32 backend of the small services: clock, keyboard, tray, message box,
+// shell, application, and COM for the user-interface thread.
 #pragma once
 #include <windows.h>
 
@@ -6,6 +7,7 @@
 #include "platform/api/clock.h"
 #include "platform/api/keyboard.h"
 #include "platform/api/message_box.h"
+#include "platform/api/shell.h"
 #include "platform/api/tray_shell.h"
 #include "platform/api/user_locale.h"
 
@@ -30,6 +32,26 @@ class Win32TrayShell final : public TrayShell {
 class Win32MessageBoxes final : public MessageBoxes {
  public:
   int Show(const std::wstring& text, const std::wstring& caption, unsigned type) override;
+};
+
+class Win32Shell final : public Shell {
+ public:
+  std::intptr_t ExecuteA(std::uintptr_t owner, const std::wstring& operation, const std::wstring& file,
+                         const std::wstring& parameters, const std::wstring& directory, int show_command) override;
+};
+
+// ShellExecute may hand a link to a handler that is a COM object, so its
+// callers are to initialise COM on their thread first: once, for the life of
+// the platform, on the thread that builds it.
+class Win32ComApartment {
+ public:
+  Win32ComApartment();
+  ~Win32ComApartment();
+  Win32ComApartment(const Win32ComApartment&) = delete;
+  Win32ComApartment& operator=(const Win32ComApartment&) = delete;
+
+ private:
+  bool initialised_;
 };
 
 class Win32UserLocale final : public UserLocale {

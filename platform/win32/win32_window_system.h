@@ -3,9 +3,12 @@
 #include <windows.h>
 
 #include <map>
+#include <memory>
+#include <optional>
 
 #include "platform/api/error_sink.h"
 #include "platform/api/window_system.h"
+#include "platform/win32/win32_drawn_controls.h"
 
 namespace np {
 
@@ -26,6 +29,12 @@ class Win32WindowSystem final : public WindowSystem {
   void SetCheckValue(ControlId box, int value) override;
   std::wstring Text(ControlId control) override;
   void SetText(ControlId control, const std::wstring& text) override;
+  ControlId AddLabel(WindowId form, const LabelDesign& design) override;
+  ControlId AddPicture(WindowId form, const PictureDesign& design) override;
+  ControlId AddLine(WindowId form, const LineDesign& design) override;
+  void SetForeColour(ControlId label, Colour colour) override;
+  LineEnds Line(ControlId line) override;
+  void MoveLine(ControlId line, const LineEnds& ends) override;
 
  private:
   struct Window {
@@ -33,15 +42,23 @@ class Win32WindowSystem final : public WindowSystem {
     WindowId id;
     HWND hwnd;
     FormEvents* events;
+    std::unique_ptr<DrawnControls> drawn{};  // made with the first drawn control
+    ControlId pressed = 0;                 // the drawn control a button went down on
+    MouseButton pressed_button = MouseButton::kLeft;
   };
   struct Control {
     WindowId form;
-    HWND hwnd;
+    HWND hwnd;  // nullptr for a drawn control
   };
 
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   LRESULT OnMessage(Window& window, UINT msg, WPARAM wparam, LPARAM lparam);
+  std::optional<LRESULT> OnDrawnMessage(Window& window, UINT msg, WPARAM wparam, LPARAM lparam);
+  void OnButtonUp(Window& window, MouseButton button, POINT at);
   void CloseByUser(Window& window);
+  template <class AddFn>
+  ControlId AddDrawn(WindowId form, AddFn add);
+  DrawnControls& drawn(ControlId id);
   Window& window(WindowId id);
   HWND control(ControlId id);
   HWND CreateChild(WindowId form, ControlId id, const char* cls, DWORD style, DWORD ex_style, const TwipsRect& rect,
