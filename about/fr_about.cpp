@@ -15,6 +15,10 @@ const FormDesign kAboutDesign{kAboutCaption, 7470, 4440, FormKind::kFixedDialog}
 const FontDesign kLabelFont{L"Arial", 9, 400, false, kAnsiCharset};
 const FontDesign kLinkFont{L"Arial", 9, 400, true, kAnsiCharset};
 constexpr int kLineWidthPixels = 6;
+// The stored layout gives the two links 1695 twips, too narrow for the
+// maker's addresses in Arial 9 pt: they would wrap and be cut off unreadable.
+// They take the room up to the next column (Label1, Label8) instead.
+constexpr int kLinkWidthTwips = 2385;
 constexpr float kLineStep = 100.0f;
 constexpr wchar_t kMailSubject[] = L"Norvane Pellumin";
 
@@ -51,11 +55,11 @@ frAbout::frAbout(Platform& platform)
       Image1(windows_.AddPicture(Id(), {{240, 240, 6990, 1770}, IDB_BANNER, IDC_HAND_POINTER, VisitTip()})),
       Line2(windows_.AddLine(Id(), Across(2280.0f))),
       Label5(windows_.AddLabel(Id(), Plain({120, 2640, 735, 255}, L"WWW:", Alignment::kCentre))),
-      Label6(windows_.AddLabel(Id(), Link({960, 2640, 1695, 255}, MakerWebAddress(), VisitTip()))),
+      Label6(windows_.AddLabel(Id(), Link({960, 2640, kLinkWidthTwips, 255}, MakerWebAddress(), VisitTip()))),
       Label1(windows_.AddLabel(
           Id(), Notice({3360, 2640, 3975, 255}, L"This Software is completly free! Enjoy it!", Alignment::kLeft))),
       Label7(windows_.AddLabel(Id(), Plain({120, 3000, 735, 255}, L"E-Mail:", Alignment::kCentre))),
-      Label3(windows_.AddLabel(Id(), Link({960, 3000, 1695, 255}, kMakerMailAddress, L"Send E-Mail"))),
+      Label3(windows_.AddLabel(Id(), Link({960, 3000, kLinkWidthTwips, 255}, kMakerMailAddress, L"Send E-Mail"))),
       Label8(windows_.AddLabel(Id(), Plain({3360, 3000, 3375, 255}, L"Norvane Pellumin Ver.: 1.0"))),
       Line1(windows_.AddLine(Id(), Across(3600.0f))),
       Label4(windows_.AddLabel(Id(), Plain({0, 3840, 7455, 255}, kAuthorLine, Alignment::kCentre))),

@@ -21,7 +21,7 @@ struct Point {
 };
 constexpr Point kLabel3{"Label3", 100, 208}, kLabel6{"Label6", 100, 184}, kLabel8{"Label8", 300, 208},
     kLabel5{"Label5", 30, 184}, kImage1{"Image1", 200, 70}, kSurface{"surface", 200, 165}, kOnLine1{"Line1", 250, 240},
-    kOnLine2{"Line2", 250, 152}, kCorner{"corner", 493, 8};
+    kAddressEnd{"the end of Label6's address", 215, 184}, kOnLine2{"Line2", 250, 152}, kCorner{"corner", 493, 8};
 
 class AboutTest : public ::testing::Test {
  protected:
@@ -56,34 +56,20 @@ TEST_F(AboutTest, IsCreatedHiddenAsAFixedDialogWithItsLabels) {
     bool link;
   };
   const frAbout& a = About();
+  constexpr Colour kText = kSysButtonText, kFace = kSysButtonFace, kBlue = 0xFF0000;
+  constexpr Alignment kLeft = Alignment::kLeft, kCentre = Alignment::kCentre;
+  // clang-format off
   const Row rows[] = {
-      {a.Label5, {120, 2640, 735, 255}, L"WWW:", Alignment::kCentre, kSysButtonText, kSysButtonFace, false},
-      {a.Label6,
-       {960, 2640, 1695, 255},
-       L"http://www.norvane.example",
-       Alignment::kLeft,
-       0xFF0000,
-       kSysButtonFace,
-       true},
-      {a.Label1,
-       {3360, 2640, 3975, 255},
-       L"This Software is completly free! Enjoy it!",
-       Alignment::kLeft,
-       0x80000008,
-       0x8000000A,
-       false},
-      {a.Label7, {120, 3000, 735, 255}, L"E-Mail:", Alignment::kCentre, kSysButtonText, kSysButtonFace, false},
-      {a.Label3, {960, 3000, 1695, 255}, L"support@norvane.example", Alignment::kLeft, 0xFF0000, kSysButtonFace, true},
-      {a.Label8,
-       {3360, 3000, 3375, 255},
-       L"Norvane Pellumin Ver.: 1.0",
-       Alignment::kLeft,
-       kSysButtonText,
-       kSysButtonFace,
-       false},
-      {a.Label4, {0, 3840, 7455, 255}, kAuthorLine, Alignment::kCentre, kSysButtonText, kSysButtonFace, false},
-      {a.Label2, {0, 4080, 7455, 255}, kRightsNotice, Alignment::kCentre, 0x80000008, 0x8000000A, false},
+      {a.Label5, {120, 2640, 735, 255}, L"WWW:", kCentre, kText, kFace, false},
+      {a.Label6, {960, 2640, 2385, 255}, L"http://www.norvane.example", kLeft, kBlue, kFace, true},
+      {a.Label1, {3360, 2640, 3975, 255}, L"This Software is completly free! Enjoy it!", kLeft, 0x80000008, 0x8000000A, false},
+      {a.Label7, {120, 3000, 735, 255}, L"E-Mail:", kCentre, kText, kFace, false},
+      {a.Label3, {960, 3000, 2385, 255}, L"support@norvane.example", kLeft, kBlue, kFace, true},
+      {a.Label8, {3360, 3000, 3375, 255}, L"Norvane Pellumin Ver.: 1.0", kLeft, kText, kFace, false},
+      {a.Label4, {0, 3840, 7455, 255}, kAuthorLine, kCentre, kText, kFace, false},
+      {a.Label2, {0, 4080, 7455, 255}, kRightsNotice, kCentre, 0x80000008, 0x8000000A, false},
   };
+  // clang-format on
   for (const Row& row : rows) {
     const LabelDesign& l = *Control(row.id).label;
     SCOPED_TRACE(testing::Message() << "label at " << row.rect[0] << "," << row.rect[1]);
@@ -174,7 +160,7 @@ TEST_F(AboutTest, LinksTakeTheHighlightUnderThePointerAndLoseItOnlyOverBareSurfa
   const std::vector<std::vector<Move>> paths = {
       {{kLabel3, H, B}, {kLabel8, H, B}, {kImage1, H, B}, {kSurface, B, B}},
       {{kLabel6, B, H}, {kLabel5, B, H}, {kLabel3, H, H}, {kOnLine1, B, B}},
-      {{kImage1, B, B}, {kLabel6, B, H}, {kOnLine2, B, B}, {kLabel6, B, H}, {kCorner, B, B}},
+      {{kImage1, B, B}, {kAddressEnd, B, H}, {kOnLine2, B, B}, {kLabel6, B, H}, {kCorner, B, B}},
   };
   for (const auto& path : paths) {
     program.About().Show();
