@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -27,19 +28,18 @@ bool is_class(HWND h, const char* cls) {
 }
 
 template <class Pred>
+BOOL CALLBACK collect(HWND h, LPARAM p) {
+  auto* ctx = reinterpret_cast<std::pair<Pred*, std::vector<HWND>>*>(p);
+  if ((*ctx->first)(h)) ctx->second.push_back(h);
+  return TRUE;
+}
+
+template <class Pred>
 std::vector<HWND> windows_where(HWND parent, Pred pred) {
-  struct Ctx {
-    Pred* pred;
-    std::vector<HWND> found;
-  } ctx{&pred, {}};
-  auto each = [](HWND h, LPARAM p) -> BOOL {
-    auto* c = reinterpret_cast<Ctx*>(p);
-    if ((*c->pred)(h)) c->found.push_back(h);
-    return TRUE;
-  };
-  if (parent) EnumChildWindows(parent, each, reinterpret_cast<LPARAM>(&ctx));
-  else EnumWindows(each, reinterpret_cast<LPARAM>(&ctx));
-  return ctx.found;
+  std::pair<Pred*, std::vector<HWND>> ctx{&pred, {}};
+  if (parent) EnumChildWindows(parent, collect<Pred>, reinterpret_cast<LPARAM>(&ctx));
+  else EnumWindows(collect<Pred>, reinterpret_cast<LPARAM>(&ctx));
+  return ctx.second;
 }
 
 template <class F>
@@ -217,14 +217,14 @@ int describe(HWND w) {
   return 0;
 }
 
-// A program's window by title, other than `old`; a window with a text box
-// counts once its load step has ended, which the test host marks by writing there.
+// A program's window by title, other than `old`. The test host writes into the
+// Settings window's text box once its load step is over; the main window has none.
 HWND find_form(const char* title, DWORD timeout_ms, UINT_PTR old) {
   auto found = poll(timeout_ms, [&] {
     HWND w = FindWindowA(kFormClass, title);
     HWND edit = w ? FindWindowExA(w, nullptr, "Edit", nullptr) : nullptr;
-    const bool ok = w && reinterpret_cast<UINT_PTR>(w) != old && (!edit || SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0) > 0);
-    return std::vector<HWND>(ok ? 1 : 0, w);
+    const bool loaded = !*title || (edit && SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0) > 0);
+    return std::vector<HWND>(w && reinterpret_cast<UINT_PTR>(w) != old && loaded ? 1 : 0, w);
   });
   return found.empty() ? nullptr : found[0];
 }
