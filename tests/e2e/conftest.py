@@ -1,6 +1,7 @@
 """The Wine suite's shared desktop and options."""
 
 import os
+import signal
 
 import pytest
 
@@ -13,6 +14,8 @@ def pytest_addoption(parser):
 
 
 def pytest_configure(config):
+    # A kill from ctest's timeout becomes an interrupt, so the desktop is still torn down.
+    signal.signal(signal.SIGTERM, signal.default_int_handler)
     config.addinivalue_line("markers", "restarts_wine: restarts the wineserver, so runs after all others")
 
 

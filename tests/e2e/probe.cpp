@@ -127,14 +127,15 @@ LRESULT CALLBACK on_key(int code, WPARAM wp, LPARAM lp) {
 }
 
 // Logs key events and each change of tray icons, open boxes and locks, one per
-// line, until "<log>.stop" exists.
+// line, until "<log>.stop" exists, or for ten minutes if a killed run never makes it.
 int watch(const char* log_path) {
   g_log = std::fopen(log_path, "w");
   g_hook = SetWindowsHookExA(WH_KEYBOARD_LL, on_key, GetModuleHandleA(nullptr), 0);
   if (!g_log || !g_hook) return 2;
   const std::string stop = std::string(log_path) + ".stop";
   std::string state, kind = "ready";
-  while (GetFileAttributesA(stop.c_str()) == INVALID_FILE_ATTRIBUTES) {
+  const ULONGLONG end = GetTickCount64() + 600000;
+  while (GetFileAttributesA(stop.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < end) {
     MSG m;
     while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
     std::string now = "tray=" + std::to_string(tray_icons().size()) +

@@ -41,22 +41,22 @@ def sweep_of(keys):
 
 def test_sweep_blinks_each_lock_in_turn(started):
     keys = sweep_of(started[1])
-    got = [(int(k.vk), k.up) for k in keys]
+    got = [(k.vk, k.up) for k in keys]
     # Pulses alternate press and release; which comes first is the pattern's choice.
     first_up = bool(keys) and keys[0].up
     want = [(vk, first_up != (i % 2 == 1)) for vk in SWEEP for i in range(2 * PRESSES_PER_KEY)]
     assert got == want
-    assert {(int(k.flags) & ~0x80, k.scan, k.extra) for k in keys} == {(0x10, 0, 0)}
-    assert all(int(k.msg) == (0x101 if k.up else 0x100) for k in keys)
+    assert {(k.flags & ~0x80, k.scan, k.extra) for k in keys} == {(0x10, 0, 0)}
+    assert all(k.msg == (0x101 if k.up else 0x100) for k in keys)
 
 
 def test_each_press_toggles_its_lock(started):
     keys = sweep_of(started[1])
     start = keys[0].locks
     for i, k in enumerate(keys):
-        bit = SWEEP.index(int(k.vk))
+        bit = SWEEP.index(k.vk)
         presses = sum(1 for p in keys[:i] if p.vk == k.vk and not p.up)
-        assert int(k.locks[bit]) == int(start[bit]) ^ (presses & 1), f"event {i + 1} (vk {int(k.vk)})"
+        assert int(k.locks[bit]) == int(start[bit]) ^ (presses & 1), f"event {i + 1} (vk {k.vk})"
 
 
 # Wine's timer wobbles; these bounds still catch a missing or doubled pause.
@@ -66,7 +66,7 @@ def test_each_press_toggles_its_lock(started):
     (lambda t: [t[-2] - t[0]], 1650, 2300),
 ], ids=["within a pulse", "between pulses", "first to last pulse"])
 def test_sweep_timing(started, spans, lo, hi):
-    got = spans([int(k.time) for k in sweep_of(started[1])])
+    got = spans([k.time for k in sweep_of(started[1])])
     assert got and all(lo <= s <= hi for s in got), f"{got} ms"
 
 

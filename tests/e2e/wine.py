@@ -10,7 +10,7 @@ import time
 from types import SimpleNamespace
 
 WINE64 = "/usr/lib/wine/wine64"  # the wrapper scripts pick the 32-bit loader
-FLAG_UP = 0x80
+FLAG_UP, FLAG_INJECTED = 0x80, 0x10
 
 
 class WaitTimeout(AssertionError):
@@ -39,24 +39,26 @@ class Desktop:
     def __init__(self, bin_dir, artifacts):
         self.bin_dir, self.artifacts = bin_dir, artifacts
         self.tmp = tempfile.mkdtemp(prefix="e2e-wine-")
-        self.children, self.xvfb, self.watcher = [], None, None
+        self.children, self.xvfb, self.watcher, self.env = [], None, None, None
+        try:
+            self._start_xvfb()
+            self._boot()
+        except BaseException:
+            self.close()
+            raise
+
+    def _start_xvfb(self):
         rd, wr = os.pipe()
-        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(wr), "-screen", "0", "1024x768x24",
-                                      "-nolisten", "tcp"], pass_fds=(wr,), stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(wr), "-screen", "0", "1024x768x24", "-nolisten",
+                                      "tcp"], pass_fds=(wr,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(wr)
         with os.fdopen(rd) as f:  # Xvfb writes the display number once it accepts clients
             display = f.readline().strip()
         if not display:
             raise RuntimeError("Xvfb reported no display")
-        # A UTF-8 locale lets non-ASCII text pass between Wine programs and us.
+        # A fixed locale fixes the code pages: ANSI 1252, OEM 437.
         self.env = dict(os.environ, DISPLAY=":" + display, WINEPREFIX=os.path.join(self.tmp, "prefix"),
                         WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL="C.UTF-8")
-        try:
-            self._boot()
-        except BaseException:
-            self.close()
-            raise
 
     def _boot(self):
         for attempt in (1, 2):  # seen once in many runs: "could not load kernel32.dll"
@@ -74,8 +76,9 @@ class Desktop:
                               stderr=subprocess.DEVNULL, timeout=timeout)
 
     def start_server(self):
-        # Persistent: else each program pays ~2 s for a new server and its services.
-        self._server(["wineserver", "-p"], 30).check_returncode()
+        # Persistent: else each program pays ~2 s for a new server and its services;
+        # for a minute only, in case the run is killed before it can end the server.
+        self._server(["wineserver", "-p60"], 30).check_returncode()
         self.watcher = Watcher(self)
 
     def restart_server(self):
@@ -88,18 +91,20 @@ class Desktop:
     def close(self):
         if self.watcher and self.watcher.proc in self.children:
             self.watcher.stop()
-        self._server(["wineserver", "-k"], 30)
-        self._server(["wineserver", "-w"], 30)
+        if self.env:
+            self._server(["wineserver", "-k"], 30)
+            self._server(["wineserver", "-w"], 30)
         for p in self.children:
             self.end(p)
-        self.xvfb.terminate()
-        self.xvfb.wait(timeout=10)
+        if self.xvfb:
+            self.xvfb.terminate()
+            self.xvfb.wait(timeout=10)
         shutil.rmtree(self.tmp, ignore_errors=True)
 
-    def spawn(self, exe, *args, stdout=None):
-        out = open(stdout, "w") if stdout else subprocess.DEVNULL
-        p = subprocess.Popen([WINE64, exe, *args], env=self.env, stdout=out, stderr=subprocess.DEVNULL,
-                             stdin=subprocess.DEVNULL, start_new_session=True)
+    def spawn(self, exe, *args, stdout=os.devnull):
+        with open(stdout, "w") as out:
+            p = subprocess.Popen([WINE64, exe, *args], env=self.env, stdout=out, stderr=subprocess.DEVNULL,
+                                 stdin=subprocess.DEVNULL, start_new_session=True)
         self.children.append(p)
         return p
 
@@ -161,8 +166,8 @@ class Watcher:
             if os.path.exists(path):
                 os.remove(path)
         self.proc = desktop.spawn(os.path.join(desktop.bin_dir, "np_probe.exe"), "watch", win_path(self.log))
-        wait_until(lambda: self.text().startswith("ready") or self.proc.poll() is not None, 15, "the key watcher")
-        assert self.text().startswith("ready"), f"key watcher failed: {self.text()!r}"
+        wait_until(lambda: self.entries() or self.proc.poll() is not None, 15, "the key watcher")
+        assert self.entries(), f"key watcher failed: {self.text()!r}"
 
     def text(self):
         try:
@@ -172,25 +177,26 @@ class Watcher:
             return ""
 
     def entries(self):
-        out = []
-        for n, line in enumerate(self.text().splitlines()):
+        """Whole lines only: the watcher may be writing the last one."""
+        text, out = self.text(), []
+        for n, line in enumerate(text[:text.rfind("\n") + 1].splitlines()):
             kind, _, rest = line.partition(" ")
-            e = SimpleNamespace(kind=kind, line=n, **{k: v if k == "locks" else float(v)
+            e = SimpleNamespace(kind=kind, line=n, **{k: v if k == "locks" else float(v) if k == "t" else int(v)
                                                     for k, v in (p.split("=") for p in rest.split())})
             if kind == "key":
-                e.up = bool(int(e.flags) & FLAG_UP)
+                e.up = bool(e.flags & FLAG_UP)
             out.append(e)
         return out
 
     def keys(self):
         """Injected key events, in order."""
-        return [e for e in self.entries() if e.kind == "key" and int(e.flags) & 0x10]
+        return [e for e in self.entries() if e.kind == "key" and e.flags & FLAG_INJECTED]
 
     def state(self):
         return [e for e in self.entries() if e.kind != "key"][-1]
 
     def wait_state(self, pred, timeout, what):
-        return wait_until(lambda: pred(self.state()) and self.state(), timeout, what)
+        return wait_until(lambda: pred(s := self.state()) and s, timeout, what)
 
     def stop(self):
         if self.proc.poll() is None:
