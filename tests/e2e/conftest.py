@@ -35,8 +35,3 @@ def desktop(request, artifacts):
     d = Desktop(os.path.abspath(request.config.getoption("--bin-dir")), artifacts)
     yield d
     d.close()
-
-
-@pytest.fixture
-def exe(desktop):
-    return lambda name: os.path.join(desktop.bin_dir, name)

@@ -47,13 +47,20 @@ std::string Escape(const std::wstring& text) {
 bool ParseData(int argc, char** argv, Variant* data) {
   const std::string kind = argc > 0 ? argv[0] : "";
   const char* arg = argc == 2 ? argv[1] : nullptr;
-  if (kind == "bool" && argc == 1) *data = Variant::Bool(true);
-  else if (kind == "empty" && argc == 1) *data = Variant();
-  else if (kind == "sz" && arg) *data = Variant::Str(Unescape(arg));
-  else if (kind == "i2" && arg) *data = Variant::I2(static_cast<std::int16_t>(std::strtol(arg, nullptr, 0)));
-  else if (kind == "i4" && arg) *data = Variant::I4(static_cast<std::int32_t>(std::strtoll(arg, nullptr, 0)));
-  else if (kind == "r8" && arg) *data = Variant::R8(std::strtod(arg, nullptr));
-  else return false;
+  if (kind == "bool" && argc == 1)
+    *data = Variant::Bool(true);
+  else if (kind == "empty" && argc == 1)
+    *data = Variant();
+  else if (kind == "sz" && arg)
+    *data = Variant::Str(Unescape(arg));
+  else if (kind == "i2" && arg)
+    *data = Variant::I2(static_cast<std::int16_t>(std::strtol(arg, nullptr, 0)));
+  else if (kind == "i4" && arg)
+    *data = Variant::I4(static_cast<std::int32_t>(std::strtoll(arg, nullptr, 0)));
+  else if (kind == "r8" && arg)
+    *data = Variant::R8(std::strtod(arg, nullptr));
+  else
+    return false;
   return true;
 }
 
@@ -65,17 +72,23 @@ int Registry(np::Platform& platform, int argc, char** argv) {
   std::int32_t status = 0;
   // A read never yields a double, so this one shows the value untouched.
   Variant data = Variant::R8(2.5);
-  if (command == "read" && argc == 3) status = np::RegReadValueEntry(reg, np::kHkeyLocalMachine, key, name, data);
-  else if (command == "delete" && argc == 3) status = np::RegDeleteValueEntry(reg, np::kHkeyLocalMachine, key, name);
+  if (command == "read" && argc == 3)
+    status = np::RegReadValueEntry(reg, np::kHkeyLocalMachine, key, name, data);
+  else if (command == "delete" && argc == 3)
+    status = np::RegDeleteValueEntry(reg, np::kHkeyLocalMachine, key, name);
   else if (command == "write" && ParseData(argc - 3, argv + 3, &data))
     status = np::RegWriteValueEntry(reg, np::kHkeyLocalMachine, key, name, data);
-  else return 2;
+  else
+    return 2;
   std::printf("status=%ld\n", static_cast<long>(status));
   if (command != "read") return 0;
   std::printf("type=%u\n", static_cast<unsigned>(data.Type()));
-  if (data.Type() == np::vt::kBstr) std::printf("value=%s\n", Escape(data.String()).c_str());
-  else if (data.Type() == np::vt::kR8) std::printf("value=%g\n", data.Double());
-  else std::printf("value=%ld\n", static_cast<long>(data.Long()));
+  if (data.Type() == np::vt::kBstr)
+    std::printf("value=%s\n", Escape(data.String()).c_str());
+  else if (data.Type() == np::vt::kR8)
+    std::printf("value=%g\n", data.Double());
+  else
+    std::printf("value=%ld\n", static_cast<long>(data.Long()));
   return 0;
 }
 

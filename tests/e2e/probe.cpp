@@ -37,8 +37,10 @@ BOOL CALLBACK collect(HWND h, LPARAM p) {
 template <class Pred>
 std::vector<HWND> windows_where(HWND parent, Pred pred) {
   std::pair<Pred*, std::vector<HWND>> ctx{&pred, {}};
-  if (parent) EnumChildWindows(parent, collect<Pred>, reinterpret_cast<LPARAM>(&ctx));
-  else EnumWindows(collect<Pred>, reinterpret_cast<LPARAM>(&ctx));
+  if (parent)
+    EnumChildWindows(parent, collect<Pred>, reinterpret_cast<LPARAM>(&ctx));
+  else
+    EnumWindows(collect<Pred>, reinterpret_cast<LPARAM>(&ctx));
   return ctx.second;
 }
 
@@ -90,9 +92,8 @@ std::string tool_text(HWND tooltip, HWND tool_hwnd, UINT_PTR tool_id) {
 // Tooltips are top-level popups owned by the top-level window of their tool.
 std::string tip_of(HWND tool_hwnd, UINT_PTR tool_id) {
   HWND owner = GetAncestor(tool_hwnd, GA_ROOT);
-  for (HWND tt : windows_where(nullptr, [&](HWND h) {
-         return GetWindow(h, GW_OWNER) == owner && is_class(h, TOOLTIPS_CLASSA);
-       })) {
+  for (HWND tt : windows_where(
+           nullptr, [&](HWND h) { return GetWindow(h, GW_OWNER) == owner && is_class(h, TOOLTIPS_CLASSA); })) {
     std::string tip = tool_text(tt, tool_hwnd, tool_id);
     if (!tip.empty()) return tip;
   }

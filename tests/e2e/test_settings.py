@@ -2,6 +2,7 @@
 look, and the autorun box against Wine's registry."""
 
 import os
+from types import SimpleNamespace
 
 import pytest
 
@@ -15,7 +16,7 @@ def host(desktop):
     out = os.path.join(desktop.artifacts, "host.out")
     proc = desktop.spawn(f"{desktop.bin_dir}/np_host.exe", "settings", stdout=out)
     shown = desktop.probe("form", "Settings", 10000)
-    yield proc, shown, out
+    yield SimpleNamespace(proc=proc, shown=shown, report=out)
     desktop.end(proc)
     if entry(desktop):
         desktop.reg("delete", RUN_KEY, "/v", "np_host", "/f")
@@ -37,17 +38,18 @@ def entry(desktop):
     ("checked", "0"),  # no entry
 ])
 def test_window_as_opened(host, field, want):
-    assert host[1].get(field) == want, host[1]
+    assert host.shown.get(field) == want, host.shown
 
 
 def test_window_centred_on_screen(host):
-    screen = [int(v) for v in host[1]["screen"].split(",")]
-    left, top, width, height = (int(v) for v in host[1]["window"].split(","))
-    assert abs(left - (screen[0] - width) / 2) <= 1 and abs(top - (screen[1] - height) / 2) <= 1, host[1]
+    screen = [int(v) for v in host.shown["screen"].split(",")]
+    left, top, width, height = (int(v) for v in host.shown["window"].split(","))
+    assert abs(left - (screen[0] - width) / 2) <= 1 and abs(top - (screen[1] - height) / 2) <= 1, host.shown
 
 
 def test_application_icon_loaded_16x16(host):
-    assert wait_until(lambda: open(host[2]).read(), 5, "the host's report") == "icon=16x16\n"
+    report = wait_until(lambda: (text := open(host.report).read()).endswith("\n") and text, 5, "the host's report")
+    assert report == "icon=16x16\n"
 
 
 def test_tick_writes_entry_and_untick_deletes_it(host, desktop):
@@ -68,4 +70,4 @@ def test_entry_ticks_box_of_window_made_again(host, desktop, type_, data):
     again = desktop.probe("form", "Settings", 10000, old)
     assert (again.get("visible"), again.get("checked")) == ("0", "1")
     assert entry(desktop) == ("REG_SZ", win_path(desktop.bin_dir) + "\\np_host.exe")
-    assert host[0].poll() is None
+    assert host.proc.poll() is None

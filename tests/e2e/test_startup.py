@@ -2,6 +2,7 @@
 icon, the lock states kept, a second instance refused, the hidden window kept."""
 
 import subprocess
+from types import SimpleNamespace
 
 import pytest
 
@@ -28,7 +29,7 @@ def started(desktop):
     proc = desktop.spawn(f"{desktop.bin_dir}/pellumin.exe")
     # A short sweep is reported by the checks, not as a timeout here.
     wait_until(lambda: w.state().tray > 0, 15, "the tray icon")
-    yield proc, w.keys()[before:]
+    yield SimpleNamespace(proc=proc, keys=w.keys()[before:])
     desktop.end(proc)
     w.wait_state(lambda s: s.tray == 0, 10, "the tray icon to go")
     desktop.probe("toggle", *flip(w.state().locks, found))
@@ -40,7 +41,7 @@ def sweep_of(keys):
 
 
 def test_sweep_blinks_each_lock_in_turn(started):
-    keys = sweep_of(started[1])
+    keys = sweep_of(started.keys)
     got = [(k.vk, k.up) for k in keys]
     # Pulses alternate press and release; which comes first is the pattern's choice.
     first_up = bool(keys) and keys[0].up
@@ -51,7 +52,7 @@ def test_sweep_blinks_each_lock_in_turn(started):
 
 
 def test_each_press_toggles_its_lock(started):
-    keys = sweep_of(started[1])
+    keys = sweep_of(started.keys)
     start = keys[0].locks
     for i, k in enumerate(keys):
         bit = SWEEP.index(k.vk)
@@ -66,12 +67,12 @@ def test_each_press_toggles_its_lock(started):
     (lambda t: [t[-2] - t[0]], 1650, 2300),
 ], ids=["within a pulse", "between pulses", "first to last pulse"])
 def test_sweep_timing(started, spans, lo, hi):
-    got = spans([k.time for k in sweep_of(started[1])])
+    got = spans([k.time for k in sweep_of(started.keys)])
     assert got and all(lo <= s <= hi for s in got), f"{got} ms"
 
 
 def test_tray_icon_only_after_sweep_and_final_pause(started, desktop):
-    keys = started[1]
+    keys = started.keys
     sweep = sweep_of(keys)
     added = next(s for s in desktop.watcher.entries() if s.kind == "state" and s.tray > 0 and s.line > sweep[0].line)
     assert len(sweep) == 36 and added.line > sweep[-1].line
@@ -99,7 +100,7 @@ def test_locks_end_as_they_began(started, desktop):
 
 
 def test_second_instance_shows_box_and_ends(started, desktop):
-    w, first = desktop.watcher, started[0]
+    w, first = desktop.watcher, started.proc
     keys_before = len(w.keys())
     second = desktop.spawn(f"{desktop.bin_dir}/pellumin.exe")
     box = desktop.probe("box", TITLE, 10000)
@@ -115,5 +116,5 @@ def test_second_instance_shows_box_and_ends(started, desktop):
 
 def test_hidden_window_stays_on_wm_close(started, desktop):
     assert desktop.probe("close", "", 5000) == {"gone": "0"}
-    assert started[0].poll() is None
+    assert started.proc.poll() is None
     assert len(desktop.probe("tray", 2000)) == 1

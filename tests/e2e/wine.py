@@ -39,7 +39,7 @@ class Desktop:
     def __init__(self, bin_dir, artifacts):
         self.bin_dir, self.artifacts = bin_dir, artifacts
         self.tmp = tempfile.mkdtemp(prefix="e2e-wine-")
-        self.children, self.xvfb, self.watcher, self.env = [], None, None, None
+        self.children, self.xvfb, self.watcher, self.env, self.starts = [], None, None, None, 0
         try:
             self._start_xvfb()
             self._boot()
@@ -79,7 +79,8 @@ class Desktop:
         # Persistent: else each program pays ~2 s for a new server and its services;
         # for a minute only, in case the run is killed before it can end the server.
         self._server(["wineserver", "-p60"], 30).check_returncode()
-        self.watcher = Watcher(self)
+        self.starts += 1
+        self.watcher = Watcher(self, os.path.join(self.artifacts, f"watch-{self.starts}.log"))
 
     def restart_server(self):
         """For settings read at server start; ends every program and resets the lock states."""
@@ -158,11 +159,10 @@ class Desktop:
 class Watcher:
     """The probe's keyboard hook and state log, running for the whole session."""
 
-    def __init__(self, desktop):
-        self.desktop = desktop
-        os.makedirs(desktop.artifacts, exist_ok=True)
-        self.log = os.path.join(desktop.artifacts, "watch.log")
-        for path in (self.log, self.log + ".stop"):
+    def __init__(self, desktop, log):
+        self.desktop, self.log = desktop, log
+        os.makedirs(os.path.dirname(log), exist_ok=True)
+        for path in (log, log + ".stop"):
             if os.path.exists(path):
                 os.remove(path)
         self.proc = desktop.spawn(os.path.join(desktop.bin_dir, "np_probe.exe"), "watch", win_path(self.log))
@@ -202,4 +202,5 @@ class Watcher:
         if self.proc.poll() is None:
             open(self.log + ".stop", "w").close()
             self.proc.wait(timeout=10)
+            os.remove(self.log + ".stop")
         self.desktop.children.remove(self.proc)
