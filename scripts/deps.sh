@@ -7,6 +7,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64 xvfb xdotool imagemagick x11-utils fonts-wine fonts-liberation
+  python3-pytest python3-pefile
 )
 
 missing=()

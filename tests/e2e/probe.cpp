@@ -1,280 +1,296 @@
-// np_probe: the end-to-end tests' eyes inside the Wine session (key events, lock
-// states, message boxes, tray icons). One line of "key=value" fields per fact.
+// np_probe: the Wine tests' observer from outside the programs under test: key
+// events and lock states, message boxes, tray icons, the program's windows.
+// Prints one "key=value" field per line unless stated otherwise.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
+constexpr char kFormClass[] = "NorvanePelluminForm";
+
 double now_ms() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER c;
+  LARGE_INTEGER f, c;
+  QueryPerformanceFrequency(&f);
   QueryPerformanceCounter(&c);
-  return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(freq.QuadPart);
+  return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
-std::string narrow(const wchar_t* w) {
-  char buf[1024];
-  int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, buf, sizeof buf, nullptr, nullptr);
-  return n > 0 ? std::string(buf) : std::string();
+bool is_class(HWND h, const char* cls) {
+  char name[64];
+  return GetClassNameA(h, name, sizeof name) && _stricmp(name, cls) == 0;
 }
 
-// ---- tray ---------------------------------------------------------------
-
-// Wine without a virtual desktop shows icons as child windows of a standalone
-// tray window; a desktop shell would put them in Shell_TrayWnd instead.
-constexpr const char* kTrayClass = "__winex11_standalone_tray";
-constexpr const char* kTrayIconClass = "__winex11_tray_icon";
-
-BOOL CALLBACK collect_icon(HWND h, LPARAM out) {
-  char cls[64];
-  if (GetClassNameA(h, cls, sizeof cls) && std::strcmp(cls, kTrayIconClass) == 0 && IsWindowVisible(h))
-    reinterpret_cast<std::vector<HWND>*>(out)->push_back(h);
+template <class Pred>
+BOOL CALLBACK collect(HWND h, LPARAM p) {
+  auto* ctx = reinterpret_cast<std::pair<Pred*, std::vector<HWND>>*>(p);
+  if ((*ctx->first)(h)) ctx->second.push_back(h);
   return TRUE;
 }
 
-// Visible icons of a visible tray; asks nothing of other threads, so it is
-// cheap enough to call between hook callbacks.
+template <class Pred>
+std::vector<HWND> windows_where(HWND parent, Pred pred) {
+  std::pair<Pred*, std::vector<HWND>> ctx{&pred, {}};
+  if (parent)
+    EnumChildWindows(parent, collect<Pred>, reinterpret_cast<LPARAM>(&ctx));
+  else
+    EnumWindows(collect<Pred>, reinterpret_cast<LPARAM>(&ctx));
+  return ctx.second;
+}
+
+template <class F>
+auto poll(DWORD timeout_ms, F f) {
+  const ULONGLONG end = GetTickCount64() + timeout_ms;
+  for (;;) {
+    auto v = f();
+    if (!v.empty() || GetTickCount64() > end) return v;
+    Sleep(20);  // polling against the deadline above
+  }
+}
+
+// Wine without a virtual desktop shows the icons as children of a standalone tray window.
 std::vector<HWND> tray_icons() {
-  std::vector<HWND> icons;
-  HWND tray = FindWindowA(kTrayClass, nullptr);
-  if (tray && IsWindowVisible(tray)) EnumChildWindows(tray, collect_icon, reinterpret_cast<LPARAM>(&icons));
-  return icons;
+  HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
+  if (!tray || !IsWindowVisible(tray)) return {};
+  return windows_where(tray, [](HWND h) { return is_class(h, "__winex11_tray_icon") && IsWindowVisible(h); });
 }
 
-struct TipSearch {
-  HWND owner;
-  std::vector<HWND> tooltips;
-};
-
-// A popup created with a child window as parent is owned by that child's
-// top-level window, so every icon's tooltip is owned by the tray itself.
-BOOL CALLBACK collect_tooltip(HWND h, LPARAM p) {
-  auto* s = reinterpret_cast<TipSearch*>(p);
-  char cls[64];
-  if (GetWindow(h, GW_OWNER) == s->owner && GetClassNameA(h, cls, sizeof cls) && std::strcmp(cls, TOOLTIPS_CLASSA) == 0)
-    s->tooltips.push_back(h);
-  return TRUE;
-}
-
-// The tooltip lives in the tray's process, so the tool record and the text
-// buffer have to live there too.
-std::string tool_text(HWND tooltip, HWND icon) {
+// A tooltip answers for the tools it holds; the record and the text buffer
+// must live in the tooltip's process.
+std::string tool_text(HWND tooltip, HWND tool_hwnd, UINT_PTR tool_id) {
   DWORD pid = 0;
   GetWindowThreadProcessId(tooltip, &pid);
   HANDLE proc = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-  if (!proc) return "<no access>";
-  constexpr SIZE_T kTextOffset = 512, kTextChars = 1024;
-  auto* remote =
-      static_cast<char*>(VirtualAllocEx(proc, nullptr, kTextOffset + 2 * kTextChars, MEM_COMMIT, PAGE_READWRITE));
-  std::string tip;
+  if (!proc) return "";
+  constexpr SIZE_T kTextAt = 512, kChars = 1024;
+  auto* remote = static_cast<char*>(VirtualAllocEx(proc, nullptr, kTextAt + 2 * kChars, MEM_COMMIT, PAGE_READWRITE));
   TTTOOLINFOW ti{};
   ti.cbSize = sizeof ti;
-  ti.hwnd = icon;
-  ti.uId = reinterpret_cast<UINT_PTR>(icon);
-  ti.lpszText = reinterpret_cast<LPWSTR>(remote + kTextOffset);
-  wchar_t text[kTextChars] = {};
+  ti.hwnd = tool_hwnd;
+  ti.uId = tool_id;
+  ti.lpszText = reinterpret_cast<LPWSTR>(remote + kTextAt);
+  wchar_t text[kChars] = {};
   DWORD_PTR result = 0;
+  char utf8[2 * kChars] = "";
   if (remote && WriteProcessMemory(proc, remote, &ti, sizeof ti, nullptr) &&
-      WriteProcessMemory(proc, remote + kTextOffset, text, sizeof text, nullptr) &&
-      SendMessageTimeoutW(tooltip, TTM_GETTEXTW, kTextChars, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 2000,
+      WriteProcessMemory(proc, remote + kTextAt, text, sizeof text, nullptr) &&
+      SendMessageTimeoutW(tooltip, TTM_GETTEXTW, kChars, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 2000,
                           &result) &&
-      ReadProcessMemory(proc, remote + kTextOffset, text, sizeof text - 2, nullptr))
-    tip = narrow(text);
+      ReadProcessMemory(proc, remote + kTextAt, text, sizeof text - 2, nullptr))
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
   if (remote) VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
   CloseHandle(proc);
-  return tip;
+  return utf8;
 }
 
-std::string icon_tip(HWND icon) {
-  TipSearch s{GetAncestor(icon, GA_ROOT), {}};
-  EnumWindows(collect_tooltip, reinterpret_cast<LPARAM>(&s));
-  for (HWND tooltip : s.tooltips) {
-    std::string tip = tool_text(tooltip, icon);
+// Tooltips are top-level popups owned by the top-level window of their tool.
+std::string tip_of(HWND tool_hwnd, UINT_PTR tool_id) {
+  HWND owner = GetAncestor(tool_hwnd, GA_ROOT);
+  for (HWND tt : windows_where(
+           nullptr, [&](HWND h) { return GetWindow(h, GW_OWNER) == owner && is_class(h, TOOLTIPS_CLASSA); })) {
+    std::string tip = tool_text(tt, tool_hwnd, tool_id);
     if (!tip.empty()) return tip;
   }
-  return "<none>";
+  return "";
 }
 
-// ---- message boxes --------------------------------------------------------
-
-BOOL CALLBACK count_box(HWND h, LPARAM count) {
-  char cls[16];
-  if (IsWindowVisible(h) && GetClassNameA(h, cls, sizeof cls) && std::strcmp(cls, "#32770") == 0)
-    ++*reinterpret_cast<int*>(count);
-  return TRUE;
+std::vector<HWND> visible_boxes() {
+  return windows_where(nullptr, [](HWND h) { return IsWindowVisible(h) && is_class(h, "#32770"); });
 }
 
-int visible_boxes() {
-  int n = 0;
-  EnumWindows(count_box, reinterpret_cast<LPARAM>(&n));
-  return n;
+// A thread sees only the lock toggles made after it started, so only a
+// long-lived watcher can read them.
+std::string locks() {
+  std::string s;
+  for (int vk : {VK_NUMLOCK, VK_CAPITAL, VK_SCROLL}) s += static_cast<char>('0' + (GetKeyState(vk) & 1));
+  return s;
 }
-
-struct BoxParts {
-  std::string buttons;
-  int icons = 0;
-};
-
-BOOL CALLBACK describe_child(HWND h, LPARAM p) {
-  auto* parts = reinterpret_cast<BoxParts*>(p);
-  if (!IsWindowVisible(h)) return TRUE;
-  char cls[32], text[256];
-  GetClassNameA(h, cls, sizeof cls);
-  if (_stricmp(cls, "Button") == 0) {
-    GetWindowTextA(h, text, sizeof text);
-    if (!parts->buttons.empty()) parts->buttons += ",";
-    parts->buttons += std::to_string(GetDlgCtrlID(h)) + ":" + text;
-  } else if (_stricmp(cls, "Static") == 0 && (GetWindowLongA(h, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-    DWORD_PTR icon = 0;
-    SendMessageTimeoutA(h, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon);
-    if (icon) ++parts->icons;
-  }
-  return TRUE;
-}
-
-// ---- modes ------------------------------------------------------------------
 
 FILE* g_log = nullptr;
 HHOOK g_hook = nullptr;
 
-// This thread's view of the lock toggles. Wine gives a new thread only the
-// changes made after it started, so only a long-lived watcher can read them.
-std::string locks() {
-  std::string s = "000";
-  s[0] = static_cast<char>('0' + (GetKeyState(VK_NUMLOCK) & 1));
-  s[1] = static_cast<char>('0' + (GetKeyState(VK_CAPITAL) & 1));
-  s[2] = static_cast<char>('0' + (GetKeyState(VK_SCROLL) & 1));
-  return s;
-}
-
-// The hook runs before the event reaches the key state, so "locks" here is
-// the state each event finds.
+// The hook runs before the event reaches the key state: "locks" is what the event found.
 LRESULT CALLBACK on_key(int code, WPARAM wp, LPARAM lp) {
   if (code == HC_ACTION) {
     const auto* k = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
-    std::fprintf(g_log, "key t=%.3f vk=%lu scan=%lu flags=0x%02lx extra=%llu msg=0x%04llx time=%lu locks=%s\n",
-                 now_ms(), k->vkCode, k->scanCode, k->flags, static_cast<unsigned long long>(k->dwExtraInfo),
+    std::fprintf(g_log, "key t=%.3f vk=%lu scan=%lu flags=%lu extra=%llu msg=%llu time=%lu locks=%s\n", now_ms(),
+                 k->vkCode, k->scanCode, k->flags, static_cast<unsigned long long>(k->dwExtraInfo),
                  static_cast<unsigned long long>(wp), k->time, locks().c_str());
     std::fflush(g_log);
   }
   return CallNextHookEx(g_hook, code, wp, lp);
 }
 
-bool file_exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string state_fields() {
-  return "tray=" + std::to_string(tray_icons().size()) + " boxes=" + std::to_string(visible_boxes()) +
-         " locks=" + locks();
-}
-
-// Logs key events, and every change of tray icon count, open message boxes and
-// lock states, on one clock, until "<log>.stop" appears.
-int watch(const char* log_path, DWORD max_ms) {
+// Logs key events and each change of tray icons, open boxes and locks, one per
+// line, until "<log>.stop" exists, or for ten minutes if a killed run never makes it.
+int watch(const char* log_path) {
   g_log = std::fopen(log_path, "w");
-  if (!g_log) {
-    std::printf("error=cannot open %s\n", log_path);
-    return 2;
-  }
   g_hook = SetWindowsHookExA(WH_KEYBOARD_LL, on_key, GetModuleHandleA(nullptr), 0);
-  if (!g_hook) {
-    std::fprintf(g_log, "error=hook %lu\n", GetLastError());
-    return 2;
-  }
+  if (!g_log || !g_hook) return 2;
   const std::string stop = std::string(log_path) + ".stop";
-  std::string state = state_fields();
-  std::fprintf(g_log, "ready t=%.3f %s\n", now_ms(), state.c_str());
-  std::fflush(g_log);
-  const ULONGLONG end = GetTickCount64() + max_ms;
-  while (!file_exists(stop)) {
-    if (GetTickCount64() > end) {
-      std::fprintf(g_log, "expired t=%.3f\n", now_ms());
-      break;
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+  std::string state, kind = "ready";
+  const ULONGLONG end = GetTickCount64() + 600000;
+  while (GetFileAttributesA(stop.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < end) {
     MSG m;
     while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
-    std::string now = state_fields();
+    std::string now = "tray=" + std::to_string(tray_icons().size()) +
+                      " boxes=" + std::to_string(visible_boxes().size()) + " locks=" + locks();
     if (now != state) {
-      state = now;
-      std::fprintf(g_log, "state t=%.3f %s\n", now_ms(), state.c_str());
+      std::fprintf(g_log, "%s t=%.3f %s\n", kind.c_str(), now_ms(), now.c_str());
       std::fflush(g_log);
+      state = now, kind = "state";
     }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
   }
   UnhookWindowsHookEx(g_hook);
-  std::fprintf(g_log, "stopped t=%.3f\n", now_ms());
   std::fclose(g_log);
   return 0;
 }
 
-// Sets the lock states a test starts from: one ordinary press and release each.
-int toggle(int argc, char** argv) {
-  for (int i = 0; i < argc; ++i) {
-    BYTE vk = static_cast<BYTE>(std::atoi(argv[i]));
-    keybd_event(vk, 0, 0, 0);
-    keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
-  }
-  return 0;
-}
-
-HWND wait_for_box(const char* title, DWORD timeout_ms) {
-  const ULONGLONG end = GetTickCount64() + timeout_ms;
-  for (;;) {
-    HWND box = FindWindowA("#32770", title);
-    if (box && IsWindowVisible(box)) return box;
-    if (GetTickCount64() > end) return nullptr;
-    Sleep(20);
-  }
-}
-
-int findbox(const char* title, DWORD timeout_ms, bool click) {
-  HWND box = wait_for_box(title, timeout_ms);
-  if (!box) {
-    std::printf("found=0\n");
-    return 1;
-  }
+int box(const char* title, DWORD timeout_ms, bool click) {
+  auto found = poll(timeout_ms, [&] {
+    HWND h = FindWindowA("#32770", title);
+    return std::vector<HWND>(h && IsWindowVisible(h) ? 1 : 0, h);
+  });
+  if (found.empty()) return 1;
+  HWND b = found[0];
   char caption[256] = {}, text[512] = {};
-  GetWindowTextA(box, caption, sizeof caption);
-  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-  BoxParts parts;
-  EnumChildWindows(box, describe_child, reinterpret_cast<LPARAM>(&parts));
-  DWORD pid = 0;
-  GetWindowThreadProcessId(box, &pid);
-  std::printf("found=1\npid=%lu\ncaption=%s\ntext=%s\nbuttons=%s\nicons=%d\n", pid, caption, text,
-              parts.buttons.c_str(), parts.icons);
-  if (click) {
-    bool posted = PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-    std::printf("clicked=%d\n", posted ? 1 : 0);
+  GetWindowTextA(b, caption, sizeof caption);
+  GetDlgItemTextA(b, 0xFFFF, text, sizeof text);
+  std::string buttons;
+  int icons = 0;
+  for (HWND c : windows_where(b, [](HWND h) { return IsWindowVisible(h) != 0; })) {
+    char label[64] = {};
+    if (is_class(c, "Button") && GetWindowTextA(c, label, sizeof label) >= 0)
+      buttons += std::to_string(GetDlgCtrlID(c)) + ":" + label + " ";
+    else if (is_class(c, "Static") && (GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+      icons += SendMessageA(c, STM_GETICON, 0, 0) != 0;
   }
+  std::printf("caption=%s\ntext=%s\nbuttons=%s\nicons=%d\n", caption, text, buttons.c_str(), icons);
+  if (click) PostMessageA(GetDlgItem(b, IDOK), BM_CLICK, 0, 0);
   return 0;
 }
 
 int tray(DWORD timeout_ms) {
-  const ULONGLONG end = GetTickCount64() + timeout_ms;
-  std::vector<HWND> icons;
-  while ((icons = tray_icons()).empty() && GetTickCount64() <= end) Sleep(20);
-  std::printf("icons=%zu\n", icons.size());
+  std::vector<HWND> icons = poll(timeout_ms, tray_icons);
   for (HWND icon : icons) {
     RECT r;
     GetWindowRect(icon, &r);
-    std::printf("icon rect=%ld,%ld,%ld,%ld tip=%s\n", r.left, r.top, r.right, r.bottom, icon_tip(icon).c_str());
+    std::printf("icon=%ld,%ld,%ld,%ld %s\n", r.left, r.top, r.right, r.bottom,
+                tip_of(icon, reinterpret_cast<UINT_PTR>(icon)).c_str());
   }
   return icons.empty() ? 1 : 0;
 }
 
+void print_rect(const char* name, HWND parent, HWND child) {
+  RECT r{};
+  GetWindowRect(child, &r);
+  if (parent) MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+  std::printf("%s=%ld,%ld,%ld,%ld\n", name, r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+int describe(HWND w) {
+  RECT client;
+  GetClientRect(w, &client);
+  HWND check = FindWindowExA(w, nullptr, "Button", nullptr), edit = FindWindowExA(w, nullptr, "Edit", nullptr);
+  const LONG style = GetWindowLongA(w, GWL_STYLE);
+  char text[256] = "";
+  // GetWindowText of another process's control returns only its cached title.
+  SendMessageA(edit, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  std::printf("hwnd=%llu\nvisible=%d\nscreen=%d,%d\nclient=%ld,%ld\nframe=%s%s%s%s\n",
+              static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(w)), IsWindowVisible(w) ? 1 : 0,
+              GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), client.right, client.bottom,
+              style & WS_THICKFRAME ? "size," : "", style & WS_MINIMIZEBOX ? "min," : "",
+              style & WS_MAXIMIZEBOX ? "max," : "", style & WS_SYSMENU ? "close" : "");
+  print_rect("window", nullptr, w);
+  if (!check || !edit) return 0;
+  print_rect("check", w, check);
+  print_rect("edit", w, edit);
+  // The first child in z-order is the first in tab order.
+  std::printf("first_tab=%s\nchecked=%d\ntext=%s\ntip=%s\n", GetWindow(w, GW_CHILD) == check ? "check" : "other",
+              static_cast<int>(SendMessageA(check, BM_GETCHECK, 0, 0)), text,
+              tip_of(edit, reinterpret_cast<UINT_PTR>(edit)).c_str());
+  return 0;
+}
+
+// A program's window by title, other than `old`. The test host writes into the
+// Settings window's text box once its load step is over; the main window has none.
+HWND find_form(const char* title, DWORD timeout_ms, UINT_PTR old) {
+  auto found = poll(timeout_ms, [&] {
+    HWND w = FindWindowA(kFormClass, title);
+    HWND edit = w ? FindWindowExA(w, nullptr, "Edit", nullptr) : nullptr;
+    const bool loaded = !*title || (edit && SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0) > 0);
+    return std::vector<HWND>(w && reinterpret_cast<UINT_PTR>(w) != old && loaded ? 1 : 0, w);
+  });
+  return found.empty() ? nullptr : found[0];
+}
+
+// Posts WM_CLOSE, then WM_SETREDRAW as a marker: DefWindowProc turns it into the
+// WS_VISIBLE style, so seeing that style proves the WM_CLOSE before it was handled.
+int close(HWND w, DWORD timeout_ms) {
+  const bool was_visible = IsWindowVisible(w);
+  PostMessageA(w, WM_CLOSE, 0, 0);
+  if (!was_visible) PostMessageA(w, WM_SETREDRAW, TRUE, 0);
+  poll(timeout_ms, [&] { return std::vector<HWND>(!IsWindow(w) || (!was_visible && IsWindowVisible(w)) ? 1 : 0, w); });
+  const bool gone = !IsWindow(w);
+  if (!gone && !was_visible) SendMessageA(w, WM_SETREDRAW, FALSE, 0);
+  std::printf("gone=%d\n", gone ? 1 : 0);
+  return 0;
+}
+
+// pellumin.exe's hidden main window: the one form of that process with no title.
+HWND main_window() {
+  auto found = windows_where(nullptr, [](HWND h) {
+    char title[4], image[MAX_PATH] = "";
+    DWORD pid = 0, size = sizeof image;
+    GetWindowThreadProcessId(h, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process) {
+      QueryFullProcessImageNameA(process, 0, image, &size);
+      CloseHandle(process);
+    }
+    const std::string name = image;
+    return is_class(h, kFormClass) && GetWindowTextA(h, title, sizeof title) == 0 && name.size() >= 12 &&
+           _stricmp(name.c_str() + name.size() - 12, "pellumin.exe") == 0;
+  });
+  return found.empty() ? nullptr : found[0];
+}
+
+// Removes pellumin's tray icon as a crashed shell would lose it. The icon's id is
+// its icon handle, which another process cannot read; user handles come from one
+// table, and the icon was loaded just before the window was made, so the search
+// walks down from the window's own handle.
+int untray() {
+  HWND w = main_window();
+  if (!w) return 1;
+  const auto handle = static_cast<UINT>(reinterpret_cast<UINT_PTR>(w));
+  for (UINT below = 2; below < 0x2000; below += 2) {
+    for (UINT generation : {handle >> 16, 0u, 1u, 2u, 3u}) {
+      NOTIFYICONDATAA data{};
+      data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+      data.hWnd = w;
+      data.uID = (generation << 16) | ((handle & 0xFFFF) - below);
+      if (Shell_NotifyIconA(NIM_DELETE, &data)) {
+        std::printf("removed=%u\n", data.uID);
+        return 0;
+      }
+    }
+  }
+  return 1;
+}
+
 int usage() {
   std::printf(
-      "usage: np_probe watch <log> [max_ms] | toggle <vk>... |\n"
-      "       findbox <title> <timeout_ms> [click] | tray <timeout_ms>\n");
+      "usage: np_probe watch <log> | toggle <vk>... | box <title> <ms> [click] | tray <ms>\n"
+      "       form <title> <ms> [old hwnd] | click <title> | close <title> <ms>\n"
+      "       untray | taskbar-created\n");
   return 2;
 }
 
@@ -282,14 +298,35 @@ int usage() {
 
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);
-  if (argc < 2) return usage();
-  const std::string mode = argv[1];
-  auto ms = [&](int i, DWORD fallback) {
-    return argc > i ? static_cast<DWORD>(std::strtoul(argv[i], nullptr, 10)) : fallback;
-  };
-  if (mode == "watch" && argc >= 3) return watch(argv[2], ms(3, 300000));
-  if (mode == "toggle") return toggle(argc - 2, argv + 2);
-  if (mode == "findbox" && argc >= 4) return findbox(argv[2], ms(3, 0), argc > 4 && std::strcmp(argv[4], "click") == 0);
-  if (mode == "tray" && argc >= 3) return tray(ms(2, 0));
-  return usage();
+  const std::string mode = argc > 1 ? argv[1] : "";
+  auto num = [&](int i) { return argc > i ? std::strtoull(argv[i], nullptr, 10) : 0ULL; };
+  if (mode == "watch" && argc == 3) return watch(argv[2]);
+  if (mode == "toggle") {
+    for (int i = 2; i < argc; ++i) {
+      keybd_event(static_cast<BYTE>(num(i)), 0, 0, 0);
+      keybd_event(static_cast<BYTE>(num(i)), 0, KEYEVENTF_KEYUP, 0);
+    }
+    return 0;
+  }
+  if (mode == "box" && argc >= 4) return box(argv[2], num(3), argc > 4);
+  if (mode == "tray" && argc == 3) return tray(num(2));
+  if (mode == "untray") return untray();
+  if (mode == "taskbar-created") {
+    // What a new shell broadcasts once its notification area exists.
+    SendNotifyMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    std::printf("sent=1\n");
+    return 0;
+  }
+  if (mode == "form" && argc >= 4) {
+    HWND w = find_form(argv[2], num(3), num(4));
+    return w ? describe(w) : 1;
+  }
+  HWND w = argc > 2 ? FindWindowA(kFormClass, argv[2]) : nullptr;
+  if (mode == "click" && w) {
+    // Returns once the click and its handling are done.
+    SendMessageA(FindWindowExA(w, nullptr, "Button", nullptr), BM_CLICK, 0, 0);
+    return describe(w);
+  }
+  if (mode == "close" && w && argc == 4) return close(w, num(3));
+  return w || argc <= 2 ? usage() : 1;
 }

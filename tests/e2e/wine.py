@@ -1,0 +1,206 @@
+"""A Wine desktop for the tests (Xvfb, a throwaway prefix, one persistent
+wineserver), the probe's key watcher, and explicit waits."""
+
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+from types import SimpleNamespace
+
+WINE64 = "/usr/lib/wine/wine64"  # the wrapper scripts pick the 32-bit loader
+FLAG_UP, FLAG_INJECTED = 0x80, 0x10
+
+
+class WaitTimeout(AssertionError):
+    pass
+
+
+def wait_until(predicate, timeout, what, interval=0.02):
+    deadline = time.monotonic() + timeout
+    while not (value := predicate()):
+        if time.monotonic() > deadline:
+            raise WaitTimeout(f"timed out after {timeout} s waiting for {what}")
+        time.sleep(interval)
+    return value
+
+
+def win_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def fields(text):
+    """key=value lines as a dict."""
+    return dict(line.split("=", 1) for line in text.splitlines() if "=" in line)
+
+
+class Desktop:
+    def __init__(self, bin_dir, artifacts):
+        self.bin_dir, self.artifacts = bin_dir, artifacts
+        self.tmp = tempfile.mkdtemp(prefix="e2e-wine-")
+        self.children, self.xvfb, self.watcher, self.env, self.starts = [], None, None, None, 0
+        try:
+            self._start_xvfb()
+            self._boot()
+        except BaseException:
+            self.close()
+            raise
+
+    def _start_xvfb(self):
+        rd, wr = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(wr), "-screen", "0", "1024x768x24", "-nolisten",
+                                      "tcp"], pass_fds=(wr,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(wr)
+        with os.fdopen(rd) as f:  # Xvfb writes the display number once it accepts clients
+            display = f.readline().strip()
+        if not display:
+            raise RuntimeError("Xvfb reported no display")
+        # A fixed locale fixes the code pages: ANSI 1252, OEM 437.
+        self.env = dict(os.environ, DISPLAY=":" + display, WINEPREFIX=os.path.join(self.tmp, "prefix"),
+                        WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL="C.UTF-8")
+
+    def _boot(self):
+        for attempt in (1, 2):  # seen once in many runs: "could not load kernel32.dll"
+            if self._server([WINE64, "wineboot", "-i"], 120).returncode == 0 or attempt == 2:
+                break
+            self._server(["wineserver", "-k"], 30)
+            shutil.rmtree(self.env["WINEPREFIX"], ignore_errors=True)
+        self._server(["wineserver", "-w"], 120)
+        self.start_server()
+        self.reg("add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0")
+
+    def _server(self, cmd, timeout):
+        # No pipes: the persistent server would hold them open.
+        return subprocess.run(cmd, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=timeout)
+
+    def start_server(self):
+        # Persistent: else each program pays ~2 s for a new server and its services;
+        # for a minute only, in case the run is killed before it can end the server.
+        self._server(["wineserver", "-p60"], 30).check_returncode()
+        self.starts += 1
+        self.watcher = Watcher(self, os.path.join(self.artifacts, f"watch-{self.starts}.log"))
+
+    def restart_server(self):
+        """For settings read at server start; ends every program and resets the lock states."""
+        self.watcher.stop()
+        self._server(["wineserver", "-k"], 30)
+        self._server(["wineserver", "-w"], 30)
+        self.start_server()
+
+    def close(self):
+        if self.watcher and self.watcher.proc in self.children:
+            self.watcher.stop()
+        if self.env:
+            self._server(["wineserver", "-k"], 30)
+            self._server(["wineserver", "-w"], 30)
+        for p in self.children:
+            self.end(p)
+        if self.xvfb:
+            self.xvfb.terminate()
+            self.xvfb.wait(timeout=10)
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def spawn(self, exe, *args, stdout=os.devnull):
+        with open(stdout, "w") as out:
+            p = subprocess.Popen([WINE64, exe, *args], env=self.env, stdout=out, stderr=subprocess.DEVNULL,
+                                 stdin=subprocess.DEVNULL, start_new_session=True)
+        self.children.append(p)
+        return p
+
+    def end(self, proc, timeout=10):
+        if proc.poll() is None:
+            os.killpg(proc.pid, signal.SIGKILL)
+        proc.wait(timeout=timeout)
+
+    def run(self, exe, *args, timeout=30, encoding="utf-8"):
+        # A file, not a pipe: a service that a call starts lives on with the
+        # persistent server and would hold a pipe open.
+        with tempfile.TemporaryFile() as out:
+            r = subprocess.run([WINE64, exe, *args], env=self.env, stdout=out, stderr=subprocess.DEVNULL,
+                               stdin=subprocess.DEVNULL, timeout=timeout)
+            out.seek(0)
+            return r.returncode, out.read().decode(encoding, "replace")
+
+    def probe(self, *args, timeout=30):
+        """The probe's fields; empty when it found nothing."""
+        code, out = self.run(os.path.join(self.bin_dir, "np_probe.exe"), *map(str, args), timeout=timeout)
+        return {k: v.strip() for k, v in fields(out).items()} if code == 0 else {}
+
+    def host(self, *args):
+        code, out = self.run(os.path.join(self.bin_dir, "np_host.exe"), *args)
+        assert code == 0, f"np_host {args} exited {code}: {out}"
+        return fields(out)
+
+    def reg(self, *args):
+        # reg writes to a file in the OEM code page, 437 in the locale set above.
+        code, out = self.run("reg", *args, encoding="cp437")
+        if code and args[0] != "query":
+            raise RuntimeError(f"reg {args}: {out}")
+        return code, out
+
+    def reg_value(self, key, name):
+        """(type, data) as `reg query` prints them, or None."""
+        code, out = self.reg("query", key, "/v", name)
+        for line in out.splitlines() if code == 0 else []:
+            parts = line.strip().split("    ", 2)
+            if len(parts) >= 2 and parts[0].lower() == name.lower():
+                return parts[1], parts[2] if len(parts) == 3 else ""
+        return None
+
+    def screenshot(self, name):
+        os.makedirs(self.artifacts, exist_ok=True)
+        path = os.path.join(self.artifacts, name)
+        subprocess.run(["import", "-window", "root", path], env=self.env, check=True, timeout=30)
+        return path
+
+
+class Watcher:
+    """The probe's keyboard hook and state log, running for the whole session."""
+
+    def __init__(self, desktop, log):
+        self.desktop, self.log = desktop, log
+        os.makedirs(os.path.dirname(log), exist_ok=True)
+        for path in (log, log + ".stop"):
+            if os.path.exists(path):
+                os.remove(path)
+        self.proc = desktop.spawn(os.path.join(desktop.bin_dir, "np_probe.exe"), "watch", win_path(self.log))
+        wait_until(lambda: self.entries() or self.proc.poll() is not None, 15, "the key watcher")
+        assert self.entries(), f"key watcher failed: {self.text()!r}"
+
+    def text(self):
+        try:
+            with open(self.log) as f:
+                return f.read()
+        except FileNotFoundError:
+            return ""
+
+    def entries(self):
+        """Whole lines only: the watcher may be writing the last one."""
+        text, out = self.text(), []
+        for n, line in enumerate(text[:text.rfind("\n") + 1].splitlines()):
+            kind, _, rest = line.partition(" ")
+            e = SimpleNamespace(kind=kind, line=n, **{k: v if k == "locks" else float(v) if k == "t" else int(v)
+                                                    for k, v in (p.split("=") for p in rest.split())})
+            if kind == "key":
+                e.up = bool(e.flags & FLAG_UP)
+            out.append(e)
+        return out
+
+    def keys(self):
+        """Injected key events, in order."""
+        return [e for e in self.entries() if e.kind == "key" and e.flags & FLAG_INJECTED]
+
+    def state(self):
+        return [e for e in self.entries() if e.kind != "key"][-1]
+
+    def wait_state(self, pred, timeout, what):
+        return wait_until(lambda: pred(s := self.state()) and s, timeout, what)
+
+    def stop(self):
+        if self.proc.poll() is None:
+            open(self.log + ".stop", "w").close()
+            self.proc.wait(timeout=10)
+            os.remove(self.log + ".stop")
+        self.desktop.children.remove(self.proc)
