@@ -1,6 +1,8 @@
 // np_host: runs product code on the real Win32 backend where pellumin.exe does
 // not reach it yet, for the Wine tests.
 //   np_host settings                       the Settings window, as the tray menu will open it
+//   np_host about                          the About window, as the tray menu will open it
+//   np_host about-cycles <hidden> <shown>  makes and closes the About window that many times
 //   np_host reg read|delete <subkey> <name>  the Registry module on HKLM
 //   np_host reg write <subkey> <name> sz <text> | i2 <n> | i4 <n> | r8 <x> | bool | empty
 //   np_host source pdh <english counter path> <n> | diskstats <n>
@@ -9,10 +11,14 @@
 // page other than the product's own touches them. Prints key=value lines.
 #include <windows.h>
 
+#include <commctrl.h>
+#include <psapi.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "runtime/form.h"
 #include "program/program.h"
@@ -150,6 +156,150 @@ void PrintIconSize(HWND window) {
   DeleteObject(info.hbmMask);
 }
 
+std::string Rgb(COLORREF c) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02x%02x%02x", GetRValue(c), GetGValue(c), GetBValue(c));
+  return text;
+}
+
+// The texts of the tools of the window's tooltips, in the order they were added.
+std::string ToolTexts(HWND w) {
+  std::string texts;
+  for (HWND tip = FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr); tip;
+       tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr)) {
+    if (GetWindow(tip, GW_OWNER) != w) continue;
+    const int tools = static_cast<int>(SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0));
+    for (int i = 0; i < tools; ++i) {
+      char text[128] = "";
+      TOOLINFOA info{};
+      info.cbSize = TTTOOLINFOA_V2_SIZE;
+      info.lpszText = text;
+      if (!SendMessageA(tip, TTM_ENUMTOOLSA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&info))) continue;
+      if (!texts.empty()) texts += '|';
+      texts += text;
+    }
+  }
+  return texts;
+}
+
+// What the tests need to find the About window on the screen and judge it.
+void PrintAboutWindow(HWND w) {
+  RECT client, window;
+  POINT origin{0, 0};
+  GetClientRect(w, &client);
+  GetWindowRect(w, &window);
+  ClientToScreen(w, &origin);
+  const LONG style = GetWindowLongA(w, GWL_STYLE);
+  std::printf("visible=%d\nscreen=%d,%d\nclient=%ld,%ld\nwindow=%ld,%ld,%ld,%ld\norigin=%ld,%ld\n",
+              IsWindowVisible(w) ? 1 : 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), client.right,
+              client.bottom, window.left, window.top, window.right - window.left, window.bottom - window.top, origin.x,
+              origin.y);
+  std::printf("frame=%s%s%s%s\ncaption=%d\nowner=%d\n", style & WS_THICKFRAME ? "size," : "",
+              style & WS_MINIMIZEBOX ? "min," : "", style & WS_MAXIMIZEBOX ? "max," : "",
+              style & WS_SYSMENU ? "close" : "", (style & WS_CAPTION) == WS_CAPTION ? 1 : 0,
+              GetWindow(w, GW_OWNER) != nullptr ? 1 : 0);
+  std::printf("highlight=%s\nwindowtext=%s\nface=%s\n", Rgb(GetSysColor(COLOR_HIGHLIGHT)).c_str(),
+              Rgb(GetSysColor(COLOR_WINDOWTEXT)).c_str(), Rgb(GetSysColor(COLOR_BTNFACE)).c_str());
+  std::printf("tips=%s\n", ToolTexts(w).c_str());
+  PrintIconSize(w);
+}
+
+// Tells the tests when both lines are back at full width and the timer is
+// off, so that a screenshot from then on shows the window at rest.
+class AnimationWatch final : public np::Form {
+ public:
+  AnimationWatch(np::Platform& platform, np::frAbout& about)
+      : Form(platform.windows, {L"", 100, 100, np::FormKind::kHidden}), about_(about) {
+    windows_.StartTimer(Id(), 1, 20);
+  }
+
+ private:
+  void OnTimer(int) override {
+    if (!about_.Loaded()) return;
+    const np::LineEnds one = windows_.Line(about_.Line1), two = windows_.Line(about_.Line2);
+    if (one.x1 < 7600.0f || two.x1 < 7600.0f) return;
+    std::printf("animation=ended\n");
+    windows_.StopTimer(Id(), 1);
+  }
+  np::frAbout& about_;
+};
+
+// The process's kernel handles; Wine answers this, unlike GetProcessHandleCount.
+long HandleCount() {
+  struct Entry {
+    ULONG pid;
+    UCHAR type, flags;
+    USHORT handle;
+    void* object;
+    ACCESS_MASK access;
+  };
+  struct Info {
+    ULONG count;
+    Entry entries[1];
+  };
+  using QueryFn = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
+  const auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  constexpr int kSystemHandleInformation = 16;
+  std::vector<char> buffer(1 << 20);
+  ULONG needed = 0;
+  while (query && query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) != 0) {
+    if (buffer.size() >= (64u << 20)) return -1;
+    buffer.resize(buffer.size() * 2);
+  }
+  if (!query) return -1;
+  const auto* info = reinterpret_cast<const Info*>(buffer.data());
+  long mine = 0;
+  for (ULONG i = 0; i < info->count; ++i) mine += info->entries[i].pid == GetCurrentProcessId();
+  return mine;
+}
+
+SIZE_T PagefileUsage() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  return K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) ? counters.PagefileUsage : 0;
+}
+
+void PumpPending() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+// Made (shown and painted, if asked), pointed at, and closed as the close box
+// closes it: every object the window makes on the way is made once per cycle.
+void AboutCycle(np::Win32Platform& win32, np::Program& program, bool shown) {
+  np::RunHandler(win32.errors, [&] { shown ? program.About().Show() : static_cast<void>(program.About().Get()); });
+  HWND w = reinterpret_cast<HWND>(win32.windows.Handle(program.About().Get().Id()));
+  UpdateWindow(w);
+  SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(100, 208));  // over Label3
+  PumpPending();
+  SendMessageA(w, WM_CLOSE, 0, 0);
+  PumpPending();
+}
+
+// Without a window manager, Wine waits about a second each time a window is
+// mapped or unmapped, so most cycles keep the window hidden: they make and free
+// all the window's objects but the few of its painting.
+int AboutCycles(np::Win32Platform& win32, int hidden, int shown) {
+  np::Program program(win32.platform);
+  for (bool show : {false, true}) AboutCycle(win32, program, show);  // caches of GDI and the tooltip class settle
+  const long handles = HandleCount();
+  const SIZE_T memory = PagefileUsage();
+  for (int i = 0; i < hidden + shown; ++i) AboutCycle(win32, program, i >= hidden);
+  std::printf("handles_before=%ld\nhandles_after=%ld\nmemory_before=%zu\nmemory_after=%zu\n", handles,
+              HandleCount(), static_cast<size_t>(memory), static_cast<size_t>(PagefileUsage()));
+  return 0;
+}
+
+int About(np::Win32Platform& win32) {
+  np::Program program(win32.platform);
+  np::RunHandler(win32.errors, [&] { program.About().Show(); });
+  np::frAbout& about = program.About().Get();
+  PrintAboutWindow(reinterpret_cast<HWND>(win32.windows.Handle(about.Id())));
+  AnimationWatch watch(win32.platform, about);
+  return win32.RunMessageLoop();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -158,6 +308,8 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "reg") return Registry(win32.platform, argc - 2, argv + 2);
   if (mode == "source") return Source(argc - 2, argv + 2);
+  if (mode == "about") return About(win32);
+  if (mode == "about-cycles" && argc == 4) return AboutCycles(win32, std::atoi(argv[2]), std::atoi(argv[3]));
   if (mode != "settings") return 2;
   np::Program program(win32.platform);
   np::RunHandler(win32.errors, [&] { program.Settings().Show(); });

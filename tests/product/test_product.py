@@ -1,5 +1,5 @@
 """Static checks of both built pellumin.exe: machine, subsystem, imports,
-version block, icon and manifest."""
+version block, icon, the About window's picture and pointer, and manifest."""
 
 import re
 import struct
@@ -12,7 +12,7 @@ import pefile
 import pytest
 
 RESOURCES = Path(__file__).resolve().parents[2] / "resources"
-RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
+RT_CURSOR, RT_BITMAP, RT_ICON, RT_GROUP_CURSOR, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 1, 2, 3, 12, 14, 16, 24
 MACHINES = {"i686": (0x14C, 0x10B), "x86_64": (0x8664, 0x20B)}  # machine, optional header magic
 # Only DLLs every Windows installation ships; the MinGW runtime above all
 # would stop the program on a clean machine.
@@ -69,9 +69,13 @@ def test_version_strings_and_translation(exe):
     assert [v.entry for v in blocks[1][1].Var] == [{b"Translation": "0x0407 0x04b0"}]  # German, Unicode
 
 
+def resource_id(name):
+    return int(re.search(rf"#define\s+{name}\s+(\d+)", (RESOURCES / "resource_ids.h").read_text())[1])
+
+
 def icon_image(pe):
     """The one group icon's only entry and its RT_ICON image."""
-    idi_app = int(re.search(r"#define\s+IDI_APP\s+(\d+)", (RESOURCES / "resource_ids.h").read_text())[1])
+    idi_app = resource_id("IDI_APP")
     groups = resources(pe, RT_GROUP_ICON)
     assert list(groups) == [idi_app]
     _, kind, count = struct.unpack_from("<HHH", groups[idi_app])
@@ -105,6 +109,24 @@ def test_manifest(exe):
     assert levels == ["asInvoker"] and ("Microsoft.Windows.Common-Controls", "6.0.0.0") in deps
 
 
-def test_icon_source_reproduces_app_ico(tmp_path):
-    subprocess.run([sys.executable, str(RESOURCES / "make_icon.py"), str(tmp_path / "app.ico")], check=True)
-    assert (tmp_path / "app.ico").read_bytes() == (RESOURCES / "app.ico").read_bytes()
+def test_banner_is_banner_bmp(exe):
+    # A bitmap resource is the file without its 14-byte file header.
+    assert resources(exe[2], RT_BITMAP) == {resource_id("IDB_BANNER"): (RESOURCES / "banner.bmp").read_bytes()[14:]}
+
+
+def test_hand_pointer_is_hand_cur(exe):
+    pe = exe[2]
+    groups = resources(pe, RT_GROUP_CURSOR)
+    assert list(groups) == [resource_id("IDC_HAND_POINTER")]
+    image_id = struct.unpack_from("<H", groups[resource_id("IDC_HAND_POINTER")], 6 + 12)[0]
+    # A cursor resource is the file's image behind its hot spot.
+    cur = (RESOURCES / "hand.cur").read_bytes()
+    hot_x, hot_y, size, offset = struct.unpack_from("<HHII", cur, 6 + 4)
+    assert resources(pe, RT_CURSOR) == {image_id: struct.pack("<HH", hot_x, hot_y) + cur[offset:offset + size]}
+
+
+@pytest.mark.parametrize("script, output", [("make_icon.py", "app.ico"), ("make_banner.py", "banner.bmp"),
+                                            ("make_cursor.py", "hand.cur")])
+def test_art_scripts_reproduce_committed_files(tmp_path, script, output):
+    subprocess.run([sys.executable, str(RESOURCES / script), str(tmp_path / output)], check=True)
+    assert (tmp_path / output).read_bytes() == (RESOURCES / output).read_bytes()
