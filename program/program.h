@@ -11,7 +11,9 @@ namespace np {
 class Program {
  public:
   explicit Program(Platform& platform)
-      : platform_(platform), settings_([this] { return std::make_unique<frSettings>(platform_); }) {}
+      : platform_(platform),
+        settings_([this] { return std::make_unique<frSettings>(platform_); }),
+        pop_([this] { return std::make_unique<frPop>(platform_.windows); }) {}
 
   // Loads frMain, whose load step is the whole start-up. False when it failed
   // to load; the error has gone to the sink by then.
@@ -22,7 +24,9 @@ class Program {
 
  private:
   Platform& platform_;
-  FormSingleton<frSettings> settings_;  // frMain writes into it: it outlives frMain
+  // frMain writes into these and opens them: they outlive frMain.
+  FormSingleton<frSettings> settings_;
+  FormSingleton<frPop> pop_;
   std::unique_ptr<frMain> main_;
 };
 

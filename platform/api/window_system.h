@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace np {
 
@@ -24,6 +25,12 @@ struct FormDesign {
   int client_width_twips;
   int client_height_twips;
   FormKind kind;
+};
+
+// One entry of a popup menu; the caption "-" makes a separator line.
+struct MenuItem {
+  int id;
+  std::wstring caption;
 };
 
 // What a window reports to its owner in the core. The backend runs each call
@@ -66,6 +73,12 @@ class WindowSystem {
   virtual void SetCheckValue(ControlId box, int value) = 0;
   virtual std::wstring Text(ControlId control) = 0;
   virtual void SetText(ControlId control, const std::wstring& text) = 0;
+  // user32 SetForegroundWindow; its result is not looked at.
+  virtual void SetForegroundWindow(WindowId form) = 0;
+  // Shows the items as a popup menu from `host` at the pointer, left edge at
+  // the pointer, reacting to the left button, `default_id` drawn bold. Returns
+  // once the menu has closed: the chosen item's id, or 0 when it was dismissed.
+  virtual int PopupMenu(WindowId host, const std::vector<MenuItem>& items, int default_id) = 0;
 };
 
 }  // namespace np

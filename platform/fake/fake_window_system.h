@@ -55,6 +55,8 @@ class FakeWindowSystem final : public WindowSystem {
   void SetCheckValue(ControlId box, int value) override;
   std::wstring Text(ControlId control) override;
   void SetText(ControlId control, const std::wstring& text) override;
+  void SetForegroundWindow(WindowId form) override;
+  int PopupMenu(WindowId host, const std::vector<MenuItem>& items, int default_id) override;
 
   // The message loop: until time t, fire each due timer in order, at most one
   // tick per timer however late it is. Stops early when stop() turns true.
@@ -76,6 +78,9 @@ class FakeWindowSystem final : public WindowSystem {
   std::size_t FormCount() const { return forms_.size(); }
   std::size_t FormsCreated() const { return next_form_ - 1; }
   void FailNextCreate() { fail_next_create_ = true; }
+  // The user's answer to the next popup menu: the caption of the item chosen,
+  // or empty to dismiss it. It runs inside the menu's modal loop.
+  std::function<std::wstring(const std::vector<MenuItem>& items, int default_id)> on_popup;
   std::uintptr_t app_icon = 0x0001002B;
 
  private:

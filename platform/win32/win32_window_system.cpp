@@ -204,6 +204,31 @@ void Win32WindowSystem::SetText(ControlId id, const std::wstring& text) {
   if (!SetWindowTextA(control(id), ToAnsiCp(text).c_str())) throw RuntimeError("cannot set the text");
 }
 
+void Win32WindowSystem::SetForegroundWindow(WindowId form) { ::SetForegroundWindow(window(form).hwnd); }
+
+int Win32WindowSystem::PopupMenu(WindowId host, const std::vector<MenuItem>& items, int default_id) {
+  HWND hwnd = window(host).hwnd;
+  HMENU menu = CreatePopupMenu();
+  if (menu == nullptr) throw RuntimeError("cannot create the popup menu");
+  for (const MenuItem& item : items) {
+    if (item.caption == L"-") {
+      AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    } else {
+      AppendMenuA(menu, MF_STRING, static_cast<UINT_PTR>(item.id), ToAnsiCp(item.caption).c_str());
+    }
+  }
+  SetMenuDefaultItem(menu, static_cast<UINT>(default_id), FALSE);
+  POINT at{};
+  GetCursorPos(&at);
+  const int chosen = static_cast<int>(TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
+                                                     at.x, at.y, 0, hwnd, nullptr));
+  // The documented companion of SetForegroundWindow before a tray menu: without
+  // a message to the owner, the next menu may not close on a click elsewhere.
+  PostMessageA(hwnd, WM_NULL, 0, 0);
+  DestroyMenu(menu);
+  return chosen;
+}
+
 LRESULT CALLBACK Win32WindowSystem::WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   if (msg == WM_NCCREATE) {
     auto* created = reinterpret_cast<Window*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);

@@ -26,6 +26,8 @@ class Win32WindowSystem final : public WindowSystem {
   void SetCheckValue(ControlId box, int value) override;
   std::wstring Text(ControlId control) override;
   void SetText(ControlId control, const std::wstring& text) override;
+  void SetForegroundWindow(WindowId form) override;
+  int PopupMenu(WindowId host, const std::vector<MenuItem>& items, int default_id) override;
 
  private:
   struct Window {
