@@ -113,7 +113,7 @@ void Win32WindowSystem::DestroyForm(WindowId id) {
 void Win32WindowSystem::ShowForm(WindowId id) {
   HWND hwnd = window(id).hwnd;
   ShowWindow(hwnd, SW_SHOWNORMAL);
-  SetForegroundWindow(hwnd);
+  ::SetForegroundWindow(hwnd);
 }
 
 std::uintptr_t Win32WindowSystem::Handle(WindowId id) { return reinterpret_cast<std::uintptr_t>(window(id).hwnd); }
