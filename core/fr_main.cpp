@@ -13,8 +13,8 @@ const FormDesign kFrMainDesign{L"", 4500, 3240, FormKind::kHidden};
 constexpr std::int16_t kDiskCounterPosition = 1;
 }  // namespace
 
-frMain::frMain(Platform& platform, FormSingleton<frSettings>& settings)
-    : Form(platform.windows, kFrMainDesign), platform_(platform), settings_(settings) {
+frMain::frMain(Platform& platform, FrMainWindows windows)
+    : Form(platform.windows, kFrMainDesign), platform_(platform), settings_(windows.settings), pop_(windows.pop) {
   Form_Load();
 }
 
@@ -50,6 +50,30 @@ void frMain::mnuQuit_Click() {
 }
 
 void frMain::OnTimer(int /*timer_id*/) { RequestDiskSample(); }
+
+void frMain::OnMouseMove(int x, int /*y*/) {
+  if (x == kTrayMenuCode) ShowTrayMenu();
+}
+
+void frMain::ShowTrayMenu() {
+  static const std::vector<MenuItem> mnuPopUp = {
+      {mnuAbout, L"About"}, {mnuSettings, L"Settings"}, {mnuTemp, L"-"}, {mnuQuit, L"Exit"}};
+  frPop& pop = pop_.Get();
+  // The menu closes on a click elsewhere only if its window is in the foreground.
+  windows_.SetForegroundWindow(pop.Id());
+  switch (windows_.PopupMenu(pop.Id(), mnuPopUp, mnuAbout)) {
+    case mnuSettings:
+      mnuSettings_Click();
+      break;
+    case mnuQuit:
+      mnuQuit_Click();
+      break;
+    default:
+      break;  // dismissed
+  }
+}
+
+void frMain::mnuSettings_Click() { settings_.Show(); }
 
 void frMain::RequestDiskSample() {
   if (SystemMonitor1_) SystemMonitor1_->CollectSample();

@@ -4,6 +4,7 @@
 #pragma once
 #include <memory>
 
+#include "core/fr_pop.h"
 #include "core/tray_icon_data.h"
 #include "platform/api/platform.h"
 #include "runtime/form.h"
@@ -14,11 +15,22 @@ namespace np {
 inline constexpr wchar_t kAlreadyRunning[] = L"Norvane Pellumin is already running!";
 inline constexpr int kTimer1 = 1;
 inline constexpr std::uint32_t kTimer1IntervalMs = 30;
+// The shell's mouse message that opens the tray menu: the right button released.
+inline constexpr int kTrayMenuCode = 517;  // WM_RBUTTONUP
+
+// The items of mnuPopUp, frMain's menu.
+enum MenuId { mnuAbout = 1, mnuSettings, mnuTemp, mnuQuit };
+
+// The windows frMain opens or writes into.
+struct FrMainWindows {
+  FormSingleton<frSettings>& settings;
+  FormSingleton<frPop>& pop;
+};
 
 class frMain final : public Form, private SampleListener {
  public:
   // Creates the window hidden, then runs the load step.
-  frMain(Platform& platform, FormSingleton<frSettings>& settings);
+  frMain(Platform& platform, FrMainWindows windows);
 
   // "Exit": icon removed, window unloaded, reverse sweep, process ended.
   void mnuQuit_Click();
@@ -30,6 +42,10 @@ class frMain final : public Form, private SampleListener {
   void OnTimer(int timer_id) override;
   void OnShellRestarted() override;
   void OnSampleCollected() override { HandleDiskSample(); }
+  // The tray callback: the shell's mouse message arrives as the x coordinate.
+  void OnMouseMove(int x, int y) override;
+  void ShowTrayMenu();
+  void mnuSettings_Click();
   void RequestDiskSample();
   void HandleDiskSample();
   double Reading();
@@ -37,6 +53,7 @@ class frMain final : public Form, private SampleListener {
 
   Platform& platform_;
   FormSingleton<frSettings>& settings_;
+  FormSingleton<frPop>& pop_;
   std::unique_ptr<SystemMonitor> SystemMonitor1_;
   TrayIconRecord tray_icon_data_;
 };

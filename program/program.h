@@ -14,6 +14,7 @@ class Program {
   explicit Program(Platform& platform)
       : platform_(platform),
         settings_([this] { return std::make_unique<frSettings>(platform_); }),
+        pop_([this] { return std::make_unique<frPop>(platform_.windows); }),
         about_([this] { return std::make_unique<frAbout>(platform_); }) {}
 
   // Loads frMain, whose load step is the whole start-up. False when it failed
@@ -26,7 +27,9 @@ class Program {
 
  private:
   Platform& platform_;
-  FormSingleton<frSettings> settings_;  // frMain writes into it: it outlives frMain
+  // frMain writes into these and opens them: they outlive frMain.
+  FormSingleton<frSettings> settings_;
+  FormSingleton<frPop> pop_;
   FormSingleton<frAbout> about_;
   std::unique_ptr<frMain> main_;
 };

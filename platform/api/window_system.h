@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace np {
 
@@ -83,6 +84,12 @@ struct FormDesign {
   FormKind kind;
 };
 
+// One entry of a popup menu; the caption "-" makes a separator line.
+struct MenuItem {
+  int id;
+  std::wstring caption;
+};
+
 // What a window reports to its owner in the core. The backend runs each call
 // through the error sink, so a handler may throw RuntimeError.
 class FormEvents {
@@ -139,6 +146,12 @@ class WindowSystem {
   virtual void SetForeColour(ControlId label, Colour colour) = 0;
   virtual LineEnds Line(ControlId line) = 0;
   virtual void MoveLine(ControlId line, const LineEnds& ends) = 0;
+  // user32 SetForegroundWindow; its result is not looked at.
+  virtual void SetForegroundWindow(WindowId form) = 0;
+  // Shows the items as a popup menu from `host` at the pointer, left edge at
+  // the pointer, reacting to the left button, `default_id` drawn bold. Returns
+  // once the menu has closed: the chosen item's id, or 0 when it was dismissed.
+  virtual int PopupMenu(WindowId host, const std::vector<MenuItem>& items, int default_id) = 0;
 };
 
 }  // namespace np

@@ -193,6 +193,17 @@ void FakeWindowSystem::SetText(ControlId id, const std::wstring& text) {
   control(id).text = text;
 }
 
+void FakeWindowSystem::SetForegroundWindow(WindowId id) { log_.Add("SetForegroundWindow " + std::to_string(form(id).handle)); }
+
+int FakeWindowSystem::PopupMenu(WindowId host, const std::vector<MenuItem>& items, int default_id) {
+  log_.Add("PopupMenu " + std::to_string(form(host).handle));
+  const std::wstring chosen = on_popup ? on_popup(items, default_id) : L"";
+  for (const MenuItem& item : items) {
+    if (item.caption == chosen && item.caption != L"-") return item.id;
+  }
+  return 0;
+}
+
 void FakeWindowSystem::Dispatch(WindowId id, const std::function<void(FormEvents&)>& call) {
   auto it = forms_.find(id);
   if (it == forms_.end()) return;

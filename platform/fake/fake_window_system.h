@@ -78,6 +78,8 @@ class FakeWindowSystem final : public WindowSystem {
   void SetForeColour(ControlId label, Colour colour) override;
   LineEnds Line(ControlId line) override;
   void MoveLine(ControlId line, const LineEnds& ends) override;
+  void SetForegroundWindow(WindowId form) override;
+  int PopupMenu(WindowId host, const std::vector<MenuItem>& items, int default_id) override;
 
   // The message loop: until time t, fire each due timer in order, at most one
   // tick per timer however late it is. Stops early when stop() turns true.
@@ -105,6 +107,9 @@ class FakeWindowSystem final : public WindowSystem {
   void FailNextCreate() { fail_next_create_ = true; }
   const GuiObjectCount& GdiObjects() const { return gdi_; }
   const GuiObjectCount& UserObjects() const { return user_; }
+  // The user's answer to the next popup menu: the caption of the item chosen,
+  // or empty to dismiss it. It runs inside the menu's modal loop.
+  std::function<std::wstring(const std::vector<MenuItem>& items, int default_id)> on_popup;
   std::uintptr_t app_icon = 0x0001002B;
 
  private:

@@ -35,6 +35,8 @@ class Win32WindowSystem final : public WindowSystem {
   void SetForeColour(ControlId label, Colour colour) override;
   LineEnds Line(ControlId line) override;
   void MoveLine(ControlId line, const LineEnds& ends) override;
+  void SetForegroundWindow(WindowId form) override;
+  int PopupMenu(WindowId host, const std::vector<MenuItem>& items, int default_id) override;
 
  private:
   struct Window {

@@ -263,23 +263,35 @@ HWND main_window() {
   return found.empty() ? nullptr : found[0];
 }
 
-// Removes pellumin's tray icon as a crashed shell would lose it. The icon's id is
-// its icon handle, which another process cannot read; user handles come from one
-// table, and the icon was loaded just before the window was made, so the search
-// walks down from the window's own handle.
+// Removes pellumin's tray icon as a crashed shell would lose it. The shell
+// knows an icon by window and id, and the id is pellumin's icon handle, which
+// another process cannot read. Wine's tray keeps each icon in a record behind
+// its icon window's user data: the owner's handle, then the id a few fields on.
+// Every 32-bit value after the owner is tried as the id; a wrong one is refused.
 int untray() {
-  HWND w = main_window();
-  if (!w) return 1;
-  const auto handle = static_cast<UINT>(reinterpret_cast<UINT_PTR>(w));
-  for (UINT below = 2; below < 0x2000; below += 2) {
-    for (UINT generation : {handle >> 16, 0u, 1u, 2u, 3u}) {
-      NOTIFYICONDATAA data{};
-      data.cbSize = NOTIFYICONDATAA_V1_SIZE;
-      data.hWnd = w;
-      data.uID = (generation << 16) | ((handle & 0xFFFF) - below);
-      if (Shell_NotifyIconA(NIM_DELETE, &data)) {
-        std::printf("removed=%u\n", data.uID);
-        return 0;
+  HWND owner = main_window();
+  if (!owner) return 1;
+  for (HWND icon : tray_icons()) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(icon, &pid);
+    HANDLE tray = OpenProcess(PROCESS_VM_READ, FALSE, pid);
+    UINT_PTR record[16] = {};
+    const auto* at = reinterpret_cast<const void*>(GetWindowLongPtrA(icon, GWLP_USERDATA));
+    const bool read = tray && at && ReadProcessMemory(tray, at, record, sizeof record, nullptr);
+    if (tray) CloseHandle(tray);
+    if (!read) continue;
+    for (int i = 0; i < 8; ++i) {
+      if (record[i] != reinterpret_cast<UINT_PTR>(owner)) continue;
+      const auto* ids = reinterpret_cast<const UINT*>(&record[i + 1]);
+      for (int k = 0; k < 16; ++k) {
+        NOTIFYICONDATAA data{};
+        data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        data.hWnd = owner;
+        data.uID = ids[k];
+        if (data.uID != 0 && Shell_NotifyIconA(NIM_DELETE, &data)) {
+          std::printf("removed=%u\n", data.uID);
+          return 0;
+        }
       }
     }
   }

@@ -62,7 +62,9 @@ TEST(Startup, TrayRecordNamesTheMainWindowAndItsIcon) {
   EXPECT_EQ(data.hIcon, 0x00A1B2C3u);
   EXPECT_EQ(data.uFlags, 7u);
   EXPECT_EQ(data.uCallbackMessage, 512u);
-  EXPECT_STREQ(data.szTip, "Norvane Pellumin v1.0");
+  std::string tip = std::string("Norvane Pellumin v1.0") + '\0';
+  tip.resize(sizeof data.szTip, ' ');  // then spaces to the end of the field
+  EXPECT_EQ(std::string(data.szTip, sizeof data.szTip), tip);
 }
 
 TEST(Startup, SecondInstanceOnlyShowsTheMessageAndEnds) {

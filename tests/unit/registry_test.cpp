@@ -145,20 +145,8 @@ TEST_F(RegistryTest, WriteStoresI2AndI4AsDwordAndStringsAsAnsiWithTheirNul) {
 }
 
 TEST_F(RegistryTest, WriteOfAnyOtherVariantTypeOpensAndClosesButStoresNothing) {
-  const Variant refused[] = {Variant(),
-                             Variant::OfType(vt::kNull),
-                             Variant::OfType(vt::kR4),
-                             Variant::R8(1.0),
-                             Variant::OfType(vt::kCurrency),
-                             Variant::OfType(vt::kDate),
-                             Variant::OfType(vt::kDispatch),
-                             Variant::OfType(vt::kError),
-                             Variant::Bool(true),
-                             Variant::OfType(vt::kDecimal),
-                             Variant::OfType(vt::kUi1),
-                             Variant::OfType(vt::kArray | vt::kI2),
-                             Variant::OfType(vt::kArray | vt::kI4),
-                             Variant::OfType(vt::kArray | vt::kBstr)};
+  const Variant refused[] = {Variant(), Variant::R8(1.0), Variant::Bool(true), Variant::OfType(vt::kDate),
+                             Variant::OfType(vt::kArray | vt::kI4)};
   for (const Variant& data : refused) {
     SCOPED_TRACE(testing::Message() << "type " << data.Type());
     log.Clear();

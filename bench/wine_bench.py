@@ -1,0 +1,115 @@
+"""Figures for pellumin.exe under Wine, printed, never asserted: the idle cost
+beside a bare 30 ms timer program, and the time from a disk write to the first
+Scroll Lock event.
+
+usage: wine_bench.py BIN_DIR [--seconds N] [--bursts N]   (BIN_DIR: the x86_64 build)
+"""
+
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+from wine import Desktop, Watcher, wait_until  # noqa: E402
+
+TICKS = os.sysconf("SC_CLK_TCK")
+SCROLL = 145
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICKS  # utime + stime
+
+
+def wineserver_pid(prefix):
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/comm") as f:
+                if not f.read().strip().startswith("wineserver"):
+                    continue
+            with open(f"/proc/{pid}/environ", "rb") as f:
+                if f"WINEPREFIX={prefix}".encode() in f.read().split(b"\0"):
+                    return int(pid)
+        except OSError:
+            continue
+    raise RuntimeError("no wineserver for the prefix")
+
+
+def idle_cost(desktop, exe, seconds):
+    """CPU seconds a minute of the program and the wineserver together."""
+    server = wineserver_pid(desktop.env["WINEPREFIX"])
+    proc = desktop.spawn(exe)
+    time.sleep(3)  # let start-up (the 1.8 s sweep) pass before measuring
+    before = cpu_seconds(proc.pid) + cpu_seconds(server)
+    t0 = time.monotonic()
+    time.sleep(seconds)  # the measurement window itself
+    used = cpu_seconds(proc.pid) + cpu_seconds(server) - before
+    elapsed = time.monotonic() - t0
+    desktop.end(proc)
+    return used / elapsed * 60
+
+
+def latency(desktop, bursts, scratch):
+    """Milliseconds from the start of a synced write burst to the first Scroll Lock event."""
+    w = Watcher(desktop, os.path.join(desktop.artifacts, "latency-watch.log"))
+    proc = desktop.spawn(f"{desktop.bin_dir}/pellumin.exe")
+    wait_until(lambda: w.state().tray > 0, 15, "the tray icon")
+    results = []
+    try:
+        for _ in range(bursts):
+            # Start only after the previous flash has ended and 500 ms have passed.
+            wait_until(lambda: quiet_since(w) >= 500, 30, "a quiet moment", interval=0.05)
+            start = time.clock_gettime(time.CLOCK_MONOTONIC_RAW) * 1000  # the hook log's clock
+            subprocess.run(["dd", "if=/dev/zero", f"of={scratch}", "bs=4k", "count=4", "oflag=direct", "conv=fsync"],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+            first = wait_until(lambda: next((k for k in w.keys() if k.vk == SCROLL and k.t >= start), None), 10,
+                               "a Scroll Lock event")
+            results.append(first.t - start)
+    finally:
+        desktop.end(proc)
+        w.stop()
+    return results
+
+
+def quiet_since(w):
+    """Milliseconds since the last Scroll Lock event, or 0 while a flash is on."""
+    scroll = [k for k in w.keys() if k.vk == SCROLL]
+    if len([k for k in scroll if not k.up]) % 2:
+        return 0
+    now = time.clock_gettime(time.CLOCK_MONOTONIC_RAW) * 1000
+    return now - scroll[-1].t if scroll else 1e9
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("bin_dir")
+    ap.add_argument("--seconds", type=float, default=20)
+    ap.add_argument("--bursts", type=int, default=20)
+    args = ap.parse_args()
+    bin_dir = os.path.abspath(args.bin_dir)
+    with tempfile.TemporaryDirectory() as tmp:
+        desktop = Desktop(bin_dir, tmp)
+        try:
+            desktop.watcher.stop()  # its polling would be counted against the server
+            costs = {"bare": [], "pellumin": []}
+            for _ in range(2):  # alternating, so drift hits both alike
+                costs["bare"].append(idle_cost(desktop, f"{bin_dir}/np_bare_timer.exe", args.seconds))
+                costs["pellumin"].append(idle_cost(desktop, f"{bin_dir}/pellumin.exe", args.seconds))
+            bare, ours = statistics.mean(costs["bare"]), statistics.mean(costs["pellumin"])
+            print(f"idle cost, CPU s per minute (program + wineserver, {args.seconds:.0f} s windows, alternating):")
+            print(f"  bare 30 ms timer {bare:.2f}   pellumin {ours:.2f}   ratio {ours / bare:.2f} (target <= 1.4)")
+            lat = sorted(latency(desktop, args.bursts, os.path.join(tmp, "scratch")))
+            p90 = lat[min(len(lat) - 1, int(round(0.9 * (len(lat) - 1))))]
+            print(f"write-to-light latency over {len(lat)} bursts: median {statistics.median(lat):.1f} ms, "
+                  f"90th percentile {p90:.1f} ms, worst {lat[-1]:.1f} ms (target median <= 30, p90 <= 45)")
+        finally:
+            desktop.close()
+
+
+if __name__ == "__main__":
+    main()

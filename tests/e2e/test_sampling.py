@@ -1,0 +1,141 @@
+"""pellumin.exe sampling the host's disk under Wine: Scroll Lock flashes with
+synced writes, the first sample loads the Settings window (which rewrites a
+stale Run entry), and a refused second copy never samples. Also the disk rate
+sources themselves, through the test host."""
+
+import os
+import shutil
+import subprocess
+import threading
+
+import pytest
+
+from wine import wait_until, win_path
+
+RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
+SCROLL = 145
+
+
+def write_bursts(path, bursts=5, stop=None):
+    """Small writes that reach the disk: direct I/O, synced."""
+    for _ in range(bursts):
+        if stop is not None and stop.is_set():
+            return
+        subprocess.run(["dd", "if=/dev/zero", f"of={path}", "bs=4k", "count=8", "oflag=direct", "conv=fsync"],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True, timeout=30)
+
+
+def scroll_presses(w):
+    return [k for k in w.keys() if k.vk == SCROLL and not k.up]
+
+
+@pytest.fixture
+def pellumin(desktop):
+    """A fresh start; at the end the program is ended and the locks put back."""
+    w = desktop.watcher
+    found = w.state().locks
+    proc = desktop.spawn(f"{desktop.bin_dir}/pellumin.exe")
+    wait_until(lambda: w.state().tray > 0, 15, "the tray icon")
+    yield proc
+    desktop.end(proc)
+    w.wait_state(lambda s: s.tray == 0, 10, "the tray icon to go")
+    # Ended mid-flash, Scroll Lock may be left inverted.
+    if w.state().locks != found:
+        desktop.probe("toggle", *[vk for vk, a, b in zip((144, 20, 145), w.state().locks, found) if a != b])
+    w.wait_state(lambda s: s.locks == found, 5, "the lock states found")
+
+
+@pytest.fixture
+def run_entry(desktop):
+    """The Run entry named pellumin, removed again afterwards."""
+    yield lambda: desktop.reg_value(RUN_KEY, "pellumin")
+    if desktop.reg_value(RUN_KEY, "pellumin"):
+        desktop.reg("delete", RUN_KEY, "/v", "pellumin", "/f")
+
+
+def test_synced_writes_flash_scroll_lock_in_pairs(pellumin, desktop):
+    w = desktop.watcher
+    before = len(w.keys())
+    locks = wait_until(lambda: len(scroll_presses(w)) % 2 == 0 and w.state().locks, 5, "no flash in progress")
+    write_bursts(os.path.join(desktop.tmp, "scratch"))
+    wait_until(lambda: len(scroll_presses(w)) >= 2, 5, "a flash")
+    # The disk is never quite idle: wait for a moment between two flashes.
+    wait_until(lambda: len(scroll_presses(w)) % 2 == 0, 10, "the last flash to end")
+    keys = [k for k in w.keys()[before:] if k.vk == SCROLL]
+    assert [k.up for k in keys] == [True, False, True] * (len(keys) // 3), "pulses: release, press, release"
+    presses = [k.t for k in keys if not k.up]
+    holds = [b - a for a, b in zip(presses[::2], presses[1::2])]
+    assert holds and min(holds) >= 0, holds
+    assert w.wait_state(lambda s: s.locks[2] == locks[2], 5, "Scroll Lock as before").locks[2] == locks[2]
+
+
+def test_settings_window_shows_the_latest_rate(pellumin, desktop):
+    stop = threading.Event()
+    writer = threading.Thread(target=write_bursts, args=(os.path.join(desktop.tmp, "scratch"), 50, stop))
+    writer.start()
+    try:
+        shown = desktop.probe("form", "Settings", 10000)
+        assert shown["visible"] == "0", "the first sample loads it hidden"
+        assert float(shown["text"]) >= 0
+        wait_until(lambda: float(desktop.probe("form", "Settings", 1000).get("text", "0")) > 0, 10, "a rate above 0")
+    finally:
+        stop.set()
+        writer.join(timeout=60)
+
+
+@pytest.mark.parametrize("type_, data", [("REG_SZ", r"C:\Old place\pellumin.exe"), ("REG_DWORD", "1"), (None, None)],
+                         ids=["REG_SZ", "REG_DWORD", "none"])
+def test_first_sample_rewrites_a_stale_run_entry(desktop, run_entry, type_, data):
+    if type_:
+        desktop.reg("add", RUN_KEY, "/v", "pellumin", "/t", type_, "/d", data, "/f")
+    proc = desktop.spawn(f"{desktop.bin_dir}/pellumin.exe")
+    try:
+        assert desktop.probe("form", "Settings", 10000), "the first sample loads the Settings window"
+        if type_:
+            want = ("REG_SZ", win_path(desktop.bin_dir) + "\\pellumin.exe")
+            wait_until(lambda: run_entry() == want, 5, f"the entry rewritten, still {run_entry()}")
+        else:
+            assert run_entry() is None
+    finally:
+        desktop.end(proc)
+        desktop.watcher.wait_state(lambda s: s.tray == 0, 10, "the tray icon to go")
+
+
+def test_refused_copy_elsewhere_leaves_the_run_entry_alone(pellumin, desktop, run_entry):
+    mine = ("REG_SZ", win_path(desktop.bin_dir) + "\\pellumin.exe")
+    desktop.reg("add", RUN_KEY, "/v", "pellumin", "/t", "REG_SZ", "/d", mine[1], "/f")
+    copy_dir = os.path.join(desktop.tmp, "copy")
+    os.makedirs(copy_dir, exist_ok=True)
+    shutil.copy(os.path.join(desktop.bin_dir, "pellumin.exe"), copy_dir)
+    stop = threading.Event()
+    writer = threading.Thread(target=write_bursts, args=(os.path.join(desktop.tmp, "scratch"), 50, stop))
+    writer.start()
+    try:
+        second = desktop.spawn(os.path.join(copy_dir, "pellumin.exe"))
+        assert desktop.probe("box", "Norvane Pellumin", 10000)
+        # A sampling copy would load its own Settings window within a tick and
+        # rewrite the entry with its own path; give it a second to try.
+        with pytest.raises(AssertionError):
+            wait_until(lambda: run_entry() != mine, 1, "the entry to change")
+        assert desktop.probe("box", "Norvane Pellumin", 5000, "click")
+        second.wait(timeout=10)
+        assert run_entry() == mine
+        assert len([k for k, v in desktop.probe("tray", 2000).items() if k == "icon"]) == 1
+    finally:
+        stop.set()
+        writer.join(timeout=60)
+
+
+@pytest.mark.parametrize("args, want", [
+    (["pdh", r"\Processor(_Total)\% Processor Time", "3"], "value"),
+    (["pdh", r"\PhysicalDisk(_Total)\Disk Transfers/sec", "1"], "no such counter"),  # Wine has none
+    (["diskstats", "3"], "value"),
+], ids=["pdh-processor", "pdh-disk", "diskstats"])
+def test_rate_sources_under_wine(desktop, args, want):
+    code, out = desktop.run(os.path.join(desktop.bin_dir, "np_host.exe"), "source", *args)
+    assert code == 0 and "wine=1" in out, out
+    if want == "value":
+        values = [float(line[6:]) for line in out.splitlines() if line.startswith("value=")]
+        assert len(values) == int(args[-1]) and "error=" not in out, out
+    else:
+        assert want in out, out

@@ -1,0 +1,92 @@
+// The tray menu: which callbacks open it, what it holds, and what each item does.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/fake/fake_platform.h"
+#include "program/program.h"
+
+namespace np {
+namespace {
+
+class TrayMenuTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(program.Start());
+    fake.log.Clear();
+  }
+  // The shell's callback: its mouse message arrives as x of a mouse move.
+  void Callback(int code) { fake.windows.PostMouseMove(program.Main()->Id(), code, 0); }
+  // A right-button release with the user choosing `caption` (empty: dismissing).
+  void Choose(const std::wstring& caption) {
+    fake.windows.on_popup = [&, caption](const std::vector<MenuItem>& items, int default_id) {
+      shown_items = items;
+      shown_default = default_id;
+      return caption;
+    };
+    Callback(517);
+  }
+  std::size_t Count(const std::string& prefix) const {
+    std::size_t n = 0;
+    for (const auto& call : fake.log.Calls()) n += call.what.rfind(prefix, 0) == 0;
+    return n;
+  }
+
+  FakePlatform fake;
+  Program program{fake.platform};
+  std::vector<MenuItem> shown_items;
+  int shown_default = 0;
+};
+
+TEST_F(TrayMenuTest, OnlyARightButtonReleaseOpensIt) {
+  for (int code : {512, 513, 514, 515, 516, 518, 519, 520, 521, 0, 517 + 65536}) Callback(code);
+  EXPECT_EQ(Count("PopupMenu"), 0u);
+  EXPECT_EQ(fake.windows.FormCount(), 1u) << "frPop not made yet";
+  Choose(L"");
+  Choose(L"");
+  EXPECT_EQ(Count("PopupMenu"), 2u);
+}
+
+TEST_F(TrayMenuTest, ShowsAboutBoldSettingsSeparatorExitFromTheForegroundPopHost) {
+  Choose(L"");
+  ASSERT_EQ(shown_items.size(), 4u);
+  std::vector<std::wstring> captions;
+  for (const MenuItem& item : shown_items) captions.push_back(item.caption);
+  EXPECT_EQ(captions, (std::vector<std::wstring>{L"About", L"Settings", L"-", L"Exit"}));
+  EXPECT_EQ(shown_default, shown_items[0].id);
+
+  const auto& calls = fake.log.Names();
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls[0], "CreateForm \"\"");  // frPop, on the first release
+  EXPECT_EQ(calls[1].rfind("SetForegroundWindow ", 0), 0u);
+  EXPECT_EQ(calls[2], "PopupMenu " + calls[1].substr(20)) << "the menu comes from the window brought forward";
+  Choose(L"");
+  EXPECT_EQ(Count("CreateForm"), 1u) << "frPop is made once";
+  EXPECT_EQ(Count("ShowForm"), 0u) << "and never shown";
+  EXPECT_TRUE(fake.boxes.Shown().empty());
+}
+
+TEST_F(TrayMenuTest, SettingsShowsTheOneSettingsWindow) {
+  Choose(L"Settings");
+  Choose(L"Settings");
+  const auto id = fake.windows.FindByCaption(L"Settings");
+  ASSERT_TRUE(id);
+  EXPECT_TRUE(fake.windows.Find(*id)->visible);
+  EXPECT_EQ(Count("CreateForm \"Settings\""), 1u);
+}
+
+TEST_F(TrayMenuTest, ExitEndsTheProgramFromInsideTheMenu) {
+  fake.keyboard.SetLock(kVkCapsLock, true);
+  Choose(L"Exit");
+  const auto& names = fake.log.Names();
+  const auto at = [&](const std::string& what) { return std::find(names.begin(), names.end(), what) - names.begin(); };
+  EXPECT_LT(at("PopupMenu " + std::to_string(fake.windows.Find(2)->handle)), at("Shell_NotifyIconA 2"));
+  EXPECT_LT(at("Shell_NotifyIconA 2"), at("DestroyForm"));
+  EXPECT_EQ(fake.tray.Calls().back().bytes, fake.tray.Calls().front().bytes);
+  EXPECT_EQ(fake.keyboard.Events().back().vk, kVkNumLock);
+  EXPECT_TRUE(fake.app.Ended());
+  EXPECT_TRUE(fake.keyboard.LockOn(kVkCapsLock));
+}
+
+}  // namespace
+}  // namespace np
