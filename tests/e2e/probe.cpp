@@ -298,11 +298,34 @@ int untray() {
   return 1;
 }
 
+// The open popup menu (class #32768). Another process cannot read its items,
+// so a test chooses one with keys, as a user can: Down n times (separators are
+// skipped), then Return; or Escape. The keys go to the menu's modal loop.
+int menu(DWORD timeout_ms, int downs) {
+  auto open = [] {
+    HWND m = FindWindowA("#32768", nullptr);
+    return std::vector<HWND>(m && IsWindowVisible(m) ? 1 : 0, m);
+  };
+  auto found = poll(timeout_ms, open);
+  if (found.empty()) return 1;
+  print_rect("menu", nullptr, found[0]);
+  if (downs < 0) return 0;
+  auto tap = [](BYTE vk) {
+    keybd_event(vk, 0, 0, 0);
+    keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
+  };
+  for (int i = 0; i < downs; ++i) tap(VK_DOWN);
+  tap(downs == 0 ? VK_ESCAPE : VK_RETURN);
+  auto closed = poll(timeout_ms, [&] { return std::vector<HWND>(open().empty() ? 1 : 0, nullptr); });
+  std::printf("closed=%d\n", closed.empty() ? 0 : 1);
+  return 0;
+}
+
 int usage() {
   std::printf(
       "usage: np_probe watch <log> | toggle <vk>... | box <title> <ms> [click] | tray <ms>\n"
       "       form <title> <ms> [old hwnd] | click <title> | close <title> <ms>\n"
-      "       untray | taskbar-created\n");
+      "       untray | taskbar-created | menu <ms> [downs, 0 for Escape]\n");
   return 2;
 }
 
@@ -323,6 +346,7 @@ int main(int argc, char** argv) {
   if (mode == "box" && argc >= 4) return box(argv[2], num(3), argc > 4);
   if (mode == "tray" && argc == 3) return tray(num(2));
   if (mode == "untray") return untray();
+  if (mode == "menu" && argc >= 3) return menu(num(2), argc > 3 ? std::atoi(argv[3]) : -1);
   if (mode == "taskbar-created") {
     // What a new shell broadcasts once its notification area exists.
     SendNotifyMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
