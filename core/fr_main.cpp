@@ -14,7 +14,9 @@ constexpr std::int16_t kDiskCounterPosition = 1;
 }  // namespace
 
 frMain::frMain(Platform& platform, FrMainWindows windows)
-    : Form(platform.windows, kFrMainDesign), platform_(platform), settings_(windows.settings), pop_(windows.pop) {
+    : Form(platform.windows, kFrMainDesign), platform_(platform), settings_(windows.settings),
+      about_(windows.about),
+      pop_(windows.pop) {
   Form_Load();
 }
 
@@ -62,6 +64,9 @@ void frMain::ShowTrayMenu() {
   // The menu closes on a click elsewhere only if its window is in the foreground.
   windows_.SetForegroundWindow(pop.Id());
   switch (windows_.PopupMenu(pop.Id(), mnuPopUp, mnuAbout)) {
+    case mnuAbout:
+      mnuAbout_Click();
+      break;
     case mnuSettings:
       mnuSettings_Click();
       break;
@@ -72,6 +77,8 @@ void frMain::ShowTrayMenu() {
       break;  // dismissed
   }
 }
+
+void frMain::mnuAbout_Click() { about_.Show(); }
 
 void frMain::mnuSettings_Click() { settings_.Show(); }
 

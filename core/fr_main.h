@@ -4,6 +4,7 @@
 #pragma once
 #include <memory>
 
+#include "about/fr_about.h"
 #include "core/fr_pop.h"
 #include "core/tray_icon_data.h"
 #include "platform/api/platform.h"
@@ -24,6 +25,7 @@ enum MenuId { mnuAbout = 1, mnuSettings, mnuTemp, mnuQuit };
 // The windows frMain opens or writes into.
 struct FrMainWindows {
   FormSingleton<frSettings>& settings;
+  FormSingleton<frAbout>& about;
   FormSingleton<frPop>& pop;
 };
 
@@ -45,6 +47,7 @@ class frMain final : public Form, private SampleListener {
   // The tray callback: the shell's mouse message arrives as the x coordinate.
   void OnMouseMove(int x, int y) override;
   void ShowTrayMenu();
+  void mnuAbout_Click();
   void mnuSettings_Click();
   void RequestDiskSample();
   void HandleDiskSample();
@@ -53,6 +56,7 @@ class frMain final : public Form, private SampleListener {
 
   Platform& platform_;
   FormSingleton<frSettings>& settings_;
+  FormSingleton<frAbout>& about_;
   FormSingleton<frPop>& pop_;
   std::unique_ptr<SystemMonitor> SystemMonitor1_;
   TrayIconRecord tray_icon_data_;

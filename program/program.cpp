@@ -4,7 +4,7 @@
 namespace np {
 
 bool Program::Start() {
-  RunHandler(platform_.errors, [this] { main_ = std::make_unique<frMain>(platform_, FrMainWindows{settings_, pop_}); });
+  RunHandler(platform_.errors, [this] { main_ = std::make_unique<frMain>(platform_, FrMainWindows{settings_, about_, pop_}); });
   return main_ != nullptr;
 }
 

@@ -275,7 +275,7 @@ int untray() {
     DWORD pid = 0;
     GetWindowThreadProcessId(icon, &pid);
     HANDLE tray = OpenProcess(PROCESS_VM_READ, FALSE, pid);
-    UINT_PTR record[16] = {};
+    UINT_PTR record[32] = {};
     const auto* at = reinterpret_cast<const void*>(GetWindowLongPtrA(icon, GWLP_USERDATA));
     const bool read = tray && at && ReadProcessMemory(tray, at, record, sizeof record, nullptr);
     if (tray) CloseHandle(tray);

@@ -66,13 +66,21 @@ TEST_F(TrayMenuTest, ShowsAboutBoldSettingsSeparatorExitFromTheForegroundPopHost
   EXPECT_TRUE(fake.boxes.Shown().empty());
 }
 
-TEST_F(TrayMenuTest, SettingsShowsTheOneSettingsWindow) {
-  Choose(L"Settings");
-  Choose(L"Settings");
-  const auto id = fake.windows.FindByCaption(L"Settings");
-  ASSERT_TRUE(id);
-  EXPECT_TRUE(fake.windows.Find(*id)->visible);
-  EXPECT_EQ(Count("CreateForm \"Settings\""), 1u);
+TEST_F(TrayMenuTest, AboutAndSettingsShowTheirOneWindow) {
+  struct Case {
+    const wchar_t* item;
+    const wchar_t* window;
+    const char* created;
+  } cases[] = {{L"About", L"Norvane Pellumin v1.0", "CreateForm \"Norvane Pellumin v1.0\""},
+               {L"Settings", L"Settings", "CreateForm \"Settings\""}};
+  for (const Case& c : cases) {
+    Choose(c.item);
+    Choose(c.item);
+    const auto id = fake.windows.FindByCaption(c.window);
+    ASSERT_TRUE(id);
+    EXPECT_TRUE(fake.windows.Find(*id)->visible);
+    EXPECT_EQ(Count(c.created), 1u) << c.created;
+  }
 }
 
 TEST_F(TrayMenuTest, ExitEndsTheProgramFromInsideTheMenu) {
