@@ -33,17 +33,17 @@ def pick(desktop, downs):
     assert got.get("closed") == "1", got
 
 
-def toggles(w, vk):
-    return len([k for k in w.keys() if k.vk == vk and not k.up])
+def toggles(keys, vk):
+    return len([k for k in keys if k.vk == vk and not k.up])
 
 
 @pytest.fixture
 def pellumin(desktop):
     w = desktop.watcher
-    found = w.state().locks
+    found, before = w.state().locks, len(w.keys())
     proc = desktop.spawn(f"{desktop.bin_dir}/pellumin.exe")
     wait_until(lambda: w.state().tray > 0, 15, "the tray icon")
-    yield proc
+    yield SimpleNamespace(proc=proc, before=before)
     if proc.poll() is None:
         desktop.end(proc)
     w.wait_state(lambda s: s.tray == 0, 10, "the tray icon to go")
@@ -63,7 +63,7 @@ def test_press_opens_nothing_release_opens_the_menu(pellumin, desktop):
     assert abs(left - x) <= 2 and top >= y - height - 2, "left edge at the pointer"
     desktop.screenshot("tray-menu.png")
     assert desktop.probe("menu", 5000, 0)["closed"] == "1", "Escape dismisses it"
-    assert pellumin.poll() is None and desktop.watcher.state().tray == 1
+    assert pellumin.proc.poll() is None and desktop.watcher.state().tray == 1
 
 
 def test_about_plays_highlights_links_and_stays_one_window(pellumin, desktop):
@@ -125,10 +125,11 @@ def test_settings_shows_the_rate_and_the_box_tells_the_truth(pellumin, desktop):
 
 def test_exit_removes_the_icon_then_sweeps_back_and_ends(pellumin, desktop):
     w = desktop.watcher
-    locks = wait_until(lambda: toggles(w, 145) % 2 == 0 and w.state().locks, 5, "no flash in progress")
+    locks = wait_until(lambda: toggles(w.keys()[pellumin.before:], 145) % 2 == 0 and w.state().locks, 10,
+                       "no flash in progress")
     before = len(w.keys())
     pick(desktop, EXIT)
-    pellumin.wait(timeout=10)
+    pellumin.proc.wait(timeout=10)
     gone = next(s for s in w.entries() if s.kind == "state" and s.tray == 0 and s.line > w.keys()[before - 1].line)
     sweep = [k for k in w.keys()[before:] if k.vk in (144, 20)]
     assert sweep and gone.line < sweep[0].line, "the icon goes before the sweep"

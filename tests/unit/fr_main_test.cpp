@@ -128,48 +128,6 @@ TEST(Startup, AMainWindowThatCannotBeCreatedIsReportedOnce) {
   EXPECT_TRUE(fake.tray.Calls().empty());
 }
 
-class ExitTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    fake.keyboard.SetLock(kVkNumLock, true);
-    fake.keyboard.SetLock(kVkScrollLock, true);
-    ASSERT_TRUE(program.Start());
-    fake.RunFor(1000);
-    main_id = program.Main()->Id();
-    fake.log.Clear();
-    exit_started = fake.clock.NowMs();
-    program.Main()->mnuQuit_Click();
-  }
-  FakePlatform fake;
-  Program program{fake.platform};
-  WindowId main_id = 0;
-  std::uint64_t exit_started = 0;
-};
-
-TEST_F(ExitTest, RemovesTheIconFirstThenUnloadsThenSweepsThenEnds) {
-  EXPECT_EQ(Milestones(fake.log),
-            (std::vector<std::string>{"Shell_NotifyIconA 2", "DestroyForm", "sweep", "EndProcess"}));
-  EXPECT_EQ(fake.log.Calls().back().time_ms, exit_started + 1800);
-  EXPECT_EQ(fake.keyboard.Events()[54].vk, kVkScrollLock);
-  EXPECT_EQ(fake.keyboard.Events().back().vk, kVkNumLock);
-  EXPECT_TRUE(fake.app.Ended());
-}
-
-TEST_F(ExitTest, DeletesWithTheRecordItAddedAndStopsSampling) {
-  ASSERT_EQ(fake.tray.Calls().size(), 2u);
-  EXPECT_EQ(fake.tray.Calls()[1].message, kNimDelete);
-  EXPECT_EQ(fake.tray.Calls()[1].bytes, fake.tray.Calls()[0].bytes);
-  EXPECT_EQ(fake.tray.IconCount(), 0u);
-  EXPECT_EQ(fake.windows.Find(main_id), nullptr) << "window and Timer1 gone";
-  EXPECT_FALSE(program.Main()->Loaded());
-}
-
-TEST_F(ExitTest, LeavesTheLocksAsTheyWere) {
-  EXPECT_TRUE(fake.keyboard.LockOn(kVkNumLock));
-  EXPECT_FALSE(fake.keyboard.LockOn(kVkCapsLock));
-  EXPECT_TRUE(fake.keyboard.LockOn(kVkScrollLock));
-}
-
 TEST(ShellRestart, PutsTheSameIconBackEvenIfTheFirstAddFailed) {
   FakePlatform fake;
   fake.tray.FailNextCall();  // started from the Run entry before the shell was ready

@@ -83,17 +83,29 @@ TEST_F(TrayMenuTest, AboutAndSettingsShowTheirOneWindow) {
   }
 }
 
-TEST_F(TrayMenuTest, ExitEndsTheProgramFromInsideTheMenu) {
+TEST_F(TrayMenuTest, ExitRemovesTheIconUnloadsSweepsBackAndEndsFromInsideTheMenu) {
   fake.keyboard.SetLock(kVkCapsLock, true);
+  const WindowId main = program.Main()->Id();
+  const std::uint64_t chosen = fake.clock.NowMs();
   Choose(L"Exit");
-  const auto& names = fake.log.Names();
-  const auto at = [&](const std::string& what) { return std::find(names.begin(), names.end(), what) - names.begin(); };
-  EXPECT_LT(at("PopupMenu " + std::to_string(fake.windows.Find(2)->handle)), at("Shell_NotifyIconA 2"));
-  EXPECT_LT(at("Shell_NotifyIconA 2"), at("DestroyForm"));
-  EXPECT_EQ(fake.tray.Calls().back().bytes, fake.tray.Calls().front().bytes);
-  EXPECT_EQ(fake.keyboard.Events().back().vk, kVkNumLock);
-  EXPECT_TRUE(fake.app.Ended());
+  std::vector<std::string> milestones;
+  for (const auto& call : fake.log.Calls()) {
+    const std::string& w = call.what;
+    const bool key_or_pause = w.rfind("keybd_event", 0) == 0 || w.rfind("Sleep", 0) == 0;
+    if (!key_or_pause) milestones.push_back(w.substr(0, w.find(' ')));
+    else if (milestones.back() != "sweep") milestones.push_back("sweep");
+  }
+  EXPECT_EQ(milestones, (std::vector<std::string>{"CreateForm", "SetForegroundWindow", "PopupMenu",
+                                                  "Shell_NotifyIconA", "DestroyForm", "sweep", "EndProcess"}));
+  EXPECT_EQ(fake.log.Calls().back().time_ms, chosen + 1800);
+  EXPECT_EQ(fake.tray.Calls().back().message, kNimDelete);
+  EXPECT_EQ(fake.tray.Calls().back().bytes, fake.tray.Calls().front().bytes) << "the record it added";
+  EXPECT_EQ(fake.windows.Find(main), nullptr) << "window and Timer1 gone";
+  const auto& keys = fake.keyboard.Events();
+  EXPECT_EQ(keys[keys.size() - 54].vk, kVkScrollLock);
+  EXPECT_EQ(keys.back().vk, kVkNumLock);
   EXPECT_TRUE(fake.keyboard.LockOn(kVkCapsLock));
+  EXPECT_TRUE(fake.app.Ended());
 }
 
 }  // namespace
