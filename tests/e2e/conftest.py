@@ -3,9 +3,11 @@
 import os
 import signal
 
+from types import SimpleNamespace
+
 import pytest
 
-from wine import Desktop
+from wine import Desktop, wait_until
 
 
 def pytest_addoption(parser):
@@ -35,3 +37,42 @@ def desktop(request, artifacts):
     d = Desktop(os.path.abspath(request.config.getoption("--bin-dir")), artifacts)
     yield d
     d.close()
+
+
+RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
+
+
+@pytest.fixture
+def pellumin(desktop):
+    """A fresh start of pellumin.exe; afterwards it is ended, the lock states are
+    put back (it may end mid-flash) and its Run entry is removed."""
+    w = desktop.watcher
+    found, before = w.state().locks, len(w.keys())
+    proc = desktop.spawn(f"{desktop.bin_dir}/pellumin.exe")
+    wait_until(lambda: w.state().tray > 0, 15, "the tray icon")
+    yield SimpleNamespace(proc=proc, before=before)
+    if proc.poll() is None:
+        desktop.end(proc)
+    w.wait_state(lambda s: s.tray == 0, 10, "the tray icon to go")
+    if w.state().locks != found:
+        desktop.probe("toggle", *[vk for vk, a, b in zip((144, 20, 145), w.state().locks, found) if a != b])
+    w.wait_state(lambda s: s.locks == found, 5, "the lock states found")
+    if desktop.reg_value(RUN_KEY, "pellumin"):
+        desktop.reg("delete", RUN_KEY, "/v", "pellumin", "/f")
+
+
+@pytest.fixture
+def link_log(desktop):
+    """A logging script of ours as Wine's browser and mailer; yields the path of its log."""
+    log, script = os.path.join(desktop.tmp, "links.log"), os.path.join(desktop.tmp, "log-link.sh")
+    if os.path.exists(log):
+        os.remove(log)
+    with open(script, "w") as f:
+        f.write(f'#!/bin/sh\nprintf "%s\\n" "$1" >> "{log}"\n')
+    os.chmod(script, 0o755)
+    key = r"HKCU\Software\Wine\WineBrowser"
+    for value in ("Browsers", "Mailers"):
+        desktop.reg("add", key, "/v", value, "/t", "REG_SZ", "/d", script, "/f")
+    yield log
+    for value in ("Browsers", "Mailers"):
+        desktop.reg("delete", key, "/v", value, "/f")

@@ -324,7 +324,7 @@ int menu(DWORD timeout_ms, int downs) {
 
 int usage() {
   std::printf(
-      "usage: np_probe watch <log> | toggle <vk>... | box <title> <ms> [click] | tray <ms>\n"
+      "usage: np_probe watch <log> | tap <vk>... | toggle <vk>... | box <title> <ms> [click] | tray <ms>\n"
       "       form <title> <ms> [old hwnd] | click <title> | close <title> <ms>\n"
       "       untray | taskbar-created | menu <ms> [downs, 0 for Escape]\n");
   return 2;
@@ -337,10 +337,15 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   auto num = [&](int i) { return argc > i ? std::strtoull(argv[i], nullptr, 10) : 0ULL; };
   if (mode == "watch" && argc == 3) return watch(argv[2]);
-  if (mode == "toggle") {
+  if (mode == "tap" || mode == "toggle") {
+    // "tap" is a user's press and release. "toggle" releases first: a program
+    // ended mid-pulse may have left the key down, and pressing a key that is
+    // down toggles nothing.
     for (int i = 2; i < argc; ++i) {
-      keybd_event(static_cast<BYTE>(num(i)), 0, 0, 0);
-      keybd_event(static_cast<BYTE>(num(i)), 0, KEYEVENTF_KEYUP, 0);
+      const auto vk = static_cast<BYTE>(num(i));
+      if (mode == "toggle") keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
+      keybd_event(vk, 0, 0, 0);
+      keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
     }
     return 0;
   }

@@ -7,7 +7,6 @@ import os
 import shutil
 import subprocess
 import threading
-from types import SimpleNamespace
 
 import pytest
 
@@ -28,22 +27,6 @@ def write_bursts(path, bursts=5, stop=None):
 
 def scroll_presses(w, since):
     return [k for k in w.keys()[since:] if k.vk == SCROLL and not k.up]
-
-
-@pytest.fixture
-def pellumin(desktop):
-    """A fresh start; at the end the program is ended and the locks put back."""
-    w = desktop.watcher
-    found, before = w.state().locks, len(w.keys())
-    proc = desktop.spawn(f"{desktop.bin_dir}/pellumin.exe")
-    wait_until(lambda: w.state().tray > 0, 15, "the tray icon")
-    yield SimpleNamespace(proc=proc, before=before)
-    desktop.end(proc)
-    w.wait_state(lambda s: s.tray == 0, 10, "the tray icon to go")
-    # Ended mid-flash, Scroll Lock may be left inverted.
-    if w.state().locks != found:
-        desktop.probe("toggle", *[vk for vk, a, b in zip((144, 20, 145), w.state().locks, found) if a != b])
-    w.wait_state(lambda s: s.locks == found, 5, "the lock states found")
 
 
 @pytest.fixture
