@@ -226,8 +226,9 @@ HWND find_form(const char* title, DWORD timeout_ms, UINT_PTR old) {
   auto found = poll(timeout_ms, [&] {
     HWND w = FindWindowA(kFormClass, title);
     HWND edit = w ? FindWindowExA(w, nullptr, "Edit", nullptr) : nullptr;
-    // A window with a text box has finished loading once the box has text.
-    const bool loaded = !*title || !edit || SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0) > 0;
+    // A window with a text box has finished loading once the box has text;
+    // one without is shown only after its load step.
+    const bool loaded = !*title || (edit ? SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0) > 0 : IsWindowVisible(w) != 0);
     return std::vector<HWND>(w && reinterpret_cast<UINT_PTR>(w) != old && loaded ? 1 : 0, w);
   });
   return found.empty() ? nullptr : found[0];

@@ -10,7 +10,7 @@ import threading
 
 import pytest
 
-from wine import locks_agree, wait_until, win_path
+from wine import HOLD_S, locks_agree, wait_until, win_path
 
 RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 SCROLL = 145
@@ -39,14 +39,14 @@ def run_entry(desktop):
 
 def test_synced_writes_flash_scroll_lock_in_pairs(pellumin, desktop):
     w = desktop.watcher
-    before = len(w.keys())
     # Counted since the start: the sweep's six presses, then two a flash.
-    locks = wait_until(lambda: len(scroll_presses(w, pellumin.before)) % 2 == 0 and w.state().locks, 10,
+    locks = wait_until(lambda: len(scroll_presses(w, pellumin.before)) % 2 == 0 and w.state().locks, HOLD_S,
                        "no flash in progress")
+    before = len(w.keys())
     write_bursts(os.path.join(desktop.tmp, "scratch"))
-    wait_until(lambda: len(scroll_presses(w, before)) >= 2, 5, "a flash")
+    wait_until(lambda: len(scroll_presses(w, before)) >= 2, HOLD_S, "a flash")
     # The disk is never quite idle: wait for a moment between two flashes.
-    wait_until(lambda: len(scroll_presses(w, pellumin.before)) % 2 == 0, 10, "the last flash to end")
+    wait_until(lambda: len(scroll_presses(w, pellumin.before)) % 2 == 0, HOLD_S, "the last flash to end")
     keys = [k for k in w.keys()[before:] if k.vk == SCROLL]
     if keys and not keys[0].up or len(keys) > 1 and keys[1].up:
         keys = keys[1:]  # the closing release of a pulse that began before
@@ -55,7 +55,7 @@ def test_synced_writes_flash_scroll_lock_in_pairs(pellumin, desktop):
     presses = [k.t for k in keys if not k.up]
     holds = [b - a for a, b in zip(presses[::2], presses[1::2])]
     assert holds and min(holds) >= 0, holds
-    wait_until(lambda: locks_agree(w, w.keys()[before:], locks), 5, f"the locks as before ({locks})")
+    wait_until(lambda: locks_agree(w, w.keys()[before:], locks), HOLD_S, f"the locks as before ({locks})")
 
 
 def test_settings_window_shows_the_latest_rate(pellumin, desktop):
@@ -63,10 +63,10 @@ def test_settings_window_shows_the_latest_rate(pellumin, desktop):
     writer = threading.Thread(target=write_bursts, args=(os.path.join(desktop.tmp, "scratch"), 50, stop))
     writer.start()
     try:
-        shown = desktop.probe("form", "Settings", 10000)
+        shown = desktop.probe("form", "Settings", HOLD_S * 1000)
         assert shown["visible"] == "0", "the first sample loads it hidden"
         assert float(shown["text"]) >= 0
-        wait_until(lambda: float(desktop.probe("form", "Settings", 1000).get("text", "0")) > 0, 10, "a rate above 0")
+        wait_until(lambda: float(desktop.probe("form", "Settings", 1000).get("text", "0")) > 0, HOLD_S, "a rate above 0")
     finally:
         stop.set()
         writer.join(timeout=60)
@@ -79,10 +79,10 @@ def test_first_sample_rewrites_a_stale_run_entry(desktop, run_entry, type_, data
         desktop.reg("add", RUN_KEY, "/v", "pellumin", "/t", type_, "/d", data, "/f")
     proc = desktop.spawn(f"{desktop.bin_dir}/pellumin.exe")
     try:
-        assert desktop.probe("form", "Settings", 10000), "the first sample loads the Settings window"
+        assert desktop.probe("form", "Settings", HOLD_S * 1000), "the first sample loads the Settings window"
         if type_:
             want = ("REG_SZ", win_path(desktop.bin_dir) + "\\pellumin.exe")
-            wait_until(lambda: run_entry() == want, 5, f"the entry rewritten, still {run_entry()}")
+            wait_until(lambda: run_entry() == want, HOLD_S, f"the entry rewritten, still {run_entry()}")
         else:
             assert run_entry() is None
     finally:

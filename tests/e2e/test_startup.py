@@ -8,7 +8,7 @@ from types import SimpleNamespace
 
 import pytest
 
-from wine import locks_agree, wait_until
+from wine import HOLD_S, locks_agree, wait_until
 
 TITLE = "Norvane Pellumin"
 SWEEP = (144, 20, 145)  # Num, Caps, Scroll Lock
@@ -104,7 +104,7 @@ def test_one_tray_icon_with_tip_and_image(started, desktop):
 
 def test_locks_end_as_they_began(started, desktop):
     w = desktop.watcher
-    wait_until(lambda: locks_agree(w, w.keys()[started.before:], START_LOCKS), 5, f"the start lock states {START_LOCKS}")
+    wait_until(lambda: locks_agree(w, w.keys()[started.before:], START_LOCKS), HOLD_S, f"the start lock states {START_LOCKS}")
 
 
 def test_users_first_caps_lock_press_after_the_sweep_counts(started, desktop):
@@ -139,8 +139,8 @@ def test_hidden_window_stays_on_wm_close(started, desktop):
 def test_icon_comes_back_when_the_shell_restarts(started, desktop):
     w = desktop.watcher
     assert desktop.probe("untray"), "pellumin's icon could not be removed"
-    w.wait_state(lambda s: s.tray == 0, 5, "the icon to go")
+    w.wait_state(lambda s: s.tray == 0, HOLD_S, "the icon to go")
     assert desktop.probe("taskbar-created") == {"sent": "1"}
-    w.wait_state(lambda s: s.tray == 1, 5, "the icon to come back")
+    w.wait_state(lambda s: s.tray == 1, HOLD_S, "the icon to come back")
     assert [v.split(" ", 1)[1] for k, v in desktop.probe("tray", 2000).items() if k == "icon"] == [
         "Norvane Pellumin v1.0"]

@@ -7,7 +7,7 @@ import threading
 from types import SimpleNamespace
 
 from test_about import BLUE, LINE_ROWS, area, link_colours, point_at
-from wine import locks_agree, scroll_pulses_whole, wait_until, win_path
+from wine import HOLD_S, locks_agree, scroll_pulses_whole, wait_until, win_path
 
 RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 LOCKS = (144, 20, 145)
@@ -27,7 +27,7 @@ def icon_centre(desktop):
 def pick(desktop, downs):
     x, y = icon_centre(desktop)
     xdotool(desktop, "mousemove", x, y, "click", 3)
-    got = desktop.probe("menu", 10000, downs)
+    got = desktop.probe("menu", HOLD_S * 1000, downs)
     assert got.get("closed") == "1", got
 
 
@@ -40,16 +40,16 @@ def test_press_opens_nothing_release_opens_the_menu(pellumin, desktop):
     xdotool(desktop, "mousemove", x, y, "mousedown", 3)
     assert desktop.probe("menu", 1000) == {}, "a menu on the press"
     xdotool(desktop, "mouseup", 3)
-    left, top, width, height = map(int, desktop.probe("menu", 5000)["menu"].split(","))
+    left, top, width, height = map(int, desktop.probe("menu", HOLD_S * 1000)["menu"].split(","))
     assert abs(left - x) <= 2 and top >= y - height - 2, "left edge at the pointer"
     desktop.screenshot("tray-menu.png")
-    assert desktop.probe("menu", 5000, 0)["closed"] == "1", "Escape dismisses it"
+    assert desktop.probe("menu", HOLD_S * 1000, 0)["closed"] == "1", "Escape dismisses it"
     assert pellumin.proc.poll() is None and desktop.watcher.state().tray == 1
 
 
 def test_about_plays_highlights_links_and_stays_one_window(pellumin, desktop, link_log):
     pick(desktop, ABOUT)
-    shown = desktop.probe("form", "Norvane Pellumin v1.0", 5000)
+    shown = desktop.probe("form", "Norvane Pellumin v1.0", HOLD_S * 1000)
     assert (shown["visible"], shown["client"]) == ("1", "498,296")
     left, top, width, height = map(int, shown["window"].split(","))
     border = (width - 498) // 2  # a fixed frame: the same border left, right and below
@@ -58,12 +58,12 @@ def test_about_plays_highlights_links_and_stays_one_window(pellumin, desktop, li
     def lines_full_width():
         client = area(desktop, about, (0, 0, 498, 296))
         return all(len(set(client[y])) == 1 for rows in LINE_ROWS.values() for y in rows)
-    wait_until(lines_full_width, 10, "both lines at full width after the animation")
+    wait_until(lines_full_width, HOLD_S, "both lines at full width after the animation")
     desktop.screenshot("about.png")
     point_at(desktop, about, "Label6")
-    wait_until(lambda: BLUE not in link_colours(desktop, about)[1], 10, "Label6 in the highlight colour")
+    wait_until(lambda: BLUE not in link_colours(desktop, about)[1], HOLD_S, "Label6 in the highlight colour")
     point_at(desktop, about, "surface")
-    wait_until(lambda: all(BLUE in c for c in link_colours(desktop, about)), 10, "both links blue again")
+    wait_until(lambda: all(BLUE in c for c in link_colours(desktop, about)), HOLD_S, "both links blue again")
 
     for name in ("Label3", "Label6"):
         point_at(desktop, about, name, "click", "1")
@@ -71,12 +71,12 @@ def test_about_plays_highlights_links_and_stays_one_window(pellumin, desktop, li
                        30, "two links at the logging mailer and browser")
     assert lines == ["mailto:support@norvane.example?Subject=Norvane%20Pellumin&Body=", "http://www.norvane.example/"]
     pick(desktop, ABOUT)
-    assert desktop.probe("form", "Norvane Pellumin v1.0", 5000)["hwnd"] == shown["hwnd"], "one About window"
+    assert desktop.probe("form", "Norvane Pellumin v1.0", HOLD_S * 1000)["hwnd"] == shown["hwnd"], "one About window"
 
 
 def test_settings_shows_the_rate_and_the_box_tells_the_truth(pellumin, desktop):
     pick(desktop, SETTINGS)
-    shown = desktop.probe("form", "Settings", 5000)
+    shown = desktop.probe("form", "Settings", HOLD_S * 1000)
     assert shown["visible"] == "1" and float(shown["text"]) >= 0
     desktop.screenshot("settings.png")
     assert desktop.probe("click", "Settings")["checked"] == "1"
@@ -85,18 +85,18 @@ def test_settings_shows_the_rate_and_the_box_tells_the_truth(pellumin, desktop):
     assert desktop.reg_value(RUN_KEY, "pellumin") is None
     assert desktop.probe("click", "Settings")["checked"] == "1"
     pick(desktop, SETTINGS)
-    assert desktop.probe("form", "Settings", 5000)["hwnd"] == shown["hwnd"], "one Settings window"
+    assert desktop.probe("form", "Settings", HOLD_S * 1000)["hwnd"] == shown["hwnd"], "one Settings window"
     assert desktop.probe("close", "Settings", 5000) == {"gone": "1"}
     # The next sample makes it again, hidden; the menu shows it, still ticked.
-    desktop.probe("form", "Settings", 5000, shown["hwnd"])
+    desktop.probe("form", "Settings", HOLD_S * 1000, shown["hwnd"])
     pick(desktop, SETTINGS)
-    again = desktop.probe("form", "Settings", 5000)
+    again = desktop.probe("form", "Settings", HOLD_S * 1000)
     assert (again["visible"], again["checked"]) == ("1", "1")
 
 
 def test_exit_removes_the_icon_then_sweeps_back_and_ends(pellumin, desktop):
     w = desktop.watcher
-    locks = wait_until(lambda: toggles(w.keys()[pellumin.before:], 145) % 2 == 0 and w.state().locks, 10,
+    locks = wait_until(lambda: toggles(w.keys()[pellumin.before:], 145) % 2 == 0 and w.state().locks, HOLD_S,
                        "no flash in progress")
     before = len(w.keys())
     pick(desktop, EXIT)
@@ -106,7 +106,7 @@ def test_exit_removes_the_icon_then_sweeps_back_and_ends(pellumin, desktop):
     assert sweep and gone.line < sweep[0].line, "the icon goes before the sweep"
     order = [k.vk for k in w.keys()[before:] if not k.up and k.line > gone.line]
     assert order[-12:] == [20] * 6 + [144] * 6 and 145 in order[:-12], "Scroll, Caps, Num"
-    wait_until(lambda: locks_agree(w, w.keys()[before:], locks), 5, f"the locks as before ({locks})")
+    wait_until(lambda: locks_agree(w, w.keys()[before:], locks), HOLD_S, f"the locks as before ({locks})")
     assert desktop.probe("form", "Settings", 0) == {}
 
 
@@ -140,8 +140,8 @@ def test_a_whole_session_under_disk_writes_leaves_every_lock_even(desktop):
         counts = [len([k for k in keys if k.vk == vk and not k.up]) % 2 for vk in LOCKS]
         return counts[:2] == [0, 0] and (counts[2] == 0 or not scroll_pulses_whole(keys))
     # The hook log may trail the process's end by a moment.
-    wait_until(even, 5, "even toggle counts on every lock key")
-    wait_until(lambda: locks_agree(w, w.keys()[start:], locks), 5, f"the locks as before ({locks})")
+    wait_until(even, HOLD_S, "even toggle counts on every lock key")
+    wait_until(lambda: locks_agree(w, w.keys()[start:], locks), HOLD_S, f"the locks as before ({locks})")
     assert desktop.reg_value(RUN_KEY, "pellumin") is None, "the entry as the last click left it"
     if w.state().locks != locks:  # a pulse Wine dropped: leave the desktop as found
         desktop.probe("toggle", *[vk for vk, a, b in zip(LOCKS, w.state().locks, locks) if a != b])

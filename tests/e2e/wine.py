@@ -13,6 +13,12 @@ WINE64 = "/usr/lib/wine/wine64"  # the wrapper scripts pick the 32-bit loader
 FLAG_UP, FLAG_INJECTED = 0x80, 0x10
 
 
+# pellumin's thread sleeps through a flash for as many milliseconds as the disk
+# rate counts transfers a second; a burst of the system's own writes can make
+# that seconds. Anything waiting on pellumin allows for it.
+HOLD_S = 30
+
+
 class WaitTimeout(AssertionError):
     pass
 
@@ -137,7 +143,7 @@ class Desktop:
             out.seek(0)
             return r.returncode, out.read().decode(encoding, "replace")
 
-    def probe(self, *args, timeout=30):
+    def probe(self, *args, timeout=2 * HOLD_S + 10):
         """The probe's fields; empty when it found nothing."""
         code, out = self.run(os.path.join(self.bin_dir, "np_probe.exe"), *map(str, args), timeout=timeout)
         return {k: v.strip() for k, v in fields(out).items()} if code == 0 else {}
