@@ -2,9 +2,9 @@
 #include "core/rate.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
+#include "core/decimal_digits.h"
 #include "platform/api/error_sink.h"
 
 namespace np {
@@ -18,12 +18,7 @@ std::wstring RateText(double reading, std::wstring_view separator) {
   if (std::isnan(reading)) return L"NaN";
   if (std::isinf(reading)) return reading > 0 ? L"Infinity" : L"-Infinity";
   if (reading == 0) return L"0";  // -0 too
-  // "d.dddddddddddddde+x": the rounded significant digits and the exponent.
-  char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.*e", kSignificantDigits - 1, std::fabs(reading));
-  std::string digits(1, buffer[0]);
-  digits.append(buffer + 2, kSignificantDigits - 1);
-  const int exponent = std::atoi(buffer + kSignificantDigits + 2);
+  auto [digits, exponent] = RoundToDigits(std::fabs(reading), kSignificantDigits);
   digits.erase(digits.find_last_not_of('0') + 1);
 
   std::wstring text = reading < 0 ? L"-" : L"";
@@ -31,7 +26,10 @@ std::wstring RateText(double reading, std::wstring_view separator) {
   if (exponent < kSmallestPlainExponent || exponent >= kSignificantDigits) {
     text += wide.substr(0, 1);
     if (wide.size() > 1) text += std::wstring(separator) + wide.substr(1);
-    return text + (exponent < 0 ? L"E-" : L"E+") + std::to_wstring(std::abs(exponent));
+    // std::to_wstring formats through swprintf, whose code the product would
+    // carry for this alone; the narrow one does not.
+    const std::string power = std::to_string(std::abs(exponent));
+    return text + (exponent < 0 ? L"E-" : L"E+") + std::wstring(power.begin(), power.end());
   }
   if (exponent < 0) return text + L"0" + std::wstring(separator) + std::wstring(-exponent - 1, L'0') + wide;
   const std::size_t whole = static_cast<std::size_t>(exponent) + 1;

@@ -2,9 +2,15 @@
 // does with the readings, the Scroll Lock key and the Settings window.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <random>
+#include <string>
+#include <vector>
 
+#include "core/decimal_digits.h"
 #include "core/rate.h"
 #include "platform/fake/fake_platform.h"
 #include "program/program.h"
@@ -32,6 +38,33 @@ TEST(RateText, IsTheStandardConversionWithTheUsersSeparator) {
       {-kInf, L".", L"-Infinity"},
   };
   for (const Case& c : cases) EXPECT_EQ(RateText(c.reading, c.separator), c.text) << c.reading;
+}
+
+// printf is the reference: exact ties, carries into one place more, the
+// extremes, and bit patterns spread over the whole range.
+TEST(RoundToDigits, GivesPrintfsDigitsAndExponent) {
+  std::vector<double> values = {0.1, 1.0 / 3, 2.5, 3.5, 9.5, 1000000000000005, 1000000000000015, 999999999999999.9,
+                                std::numeric_limits<double>::max(), std::numeric_limits<double>::min(),
+                                std::numeric_limits<double>::denorm_min()};
+  std::mt19937_64 bits(7);
+  while (values.size() < 2000) {
+    const double value = std::fabs(std::bit_cast<double>(bits()));
+    if (std::isfinite(value) && value != 0) values.push_back(value);
+  }
+  for (int count : {1, 15}) {
+    for (double value : values) {
+      char printed[32];
+      std::snprintf(printed, sizeof printed, "%.*e", count - 1, value);
+      const std::string text = printed;
+      const std::size_t e = text.find('e');
+      std::string digits = text.substr(0, e);
+      if (count > 1) digits.erase(1, 1);  // the point
+      const DecimalDigits rounded = RoundToDigits(value, count);
+      ASSERT_EQ(rounded.digits + "e" + std::to_string(rounded.exponent),
+                digits + "e" + std::to_string(std::stoi(text.substr(e + 1))))
+          << text;
+    }
+  }
 }
 
 TEST(HoldMs, RoundsToEvenAndNeverWaitsForever) {
