@@ -6,7 +6,6 @@
 #include <pdhmsg.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string_view>
 #include <vector>
 
@@ -24,8 +23,8 @@ std::unique_ptr<DiskRateSource> Fail(std::string* why, std::string reason) {
 
 std::string PdhStatusText(PDH_STATUS status) {
   const DWORD code = static_cast<DWORD>(status);
-  char hex[16];
-  std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(code));
+  std::string hex = "0x";  // by hand: snprintf would bring printf's code into the executable
+  for (int shift = 28; shift >= 0; shift -= 4) hex += "0123456789ABCDEF"[(code >> shift) & 0xF];
   const char* meaning = code == PDH_CSTATUS_NO_OBJECT         ? " (no such object)"
                         : code == PDH_CSTATUS_NO_COUNTER      ? " (no such counter)"
                         : code == PDH_CSTATUS_NO_INSTANCE     ? " (no such instance)"
