@@ -1,5 +1,6 @@
 """Static checks of both built pellumin.exe: machine, subsystem, imports,
-version block, icon, the About window's picture and pointer, and manifest."""
+header time stamp, size, version block, icon, the About window's picture and
+pointer, and manifest."""
 
 import re
 import struct
@@ -47,6 +48,15 @@ def test_imports_only_system_dlls(exe):
     dlls = [e.dll.decode().lower().removesuffix(".dll")
             for e in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []) + getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])]
     assert dlls and set(dlls) <= ALLOWED_DLLS
+
+
+def test_no_link_time_in_header(exe):
+    # Releases are checked by their hash: two builds of one commit must be identical.
+    assert exe[2].FILE_HEADER.TimeDateStamp == 0
+
+
+def test_i686_product_under_400_kb(request):
+    assert Path(request.config.getoption("--i686")).stat().st_size < 400 * 1024
 
 
 def test_fixed_version(exe):
