@@ -16,7 +16,7 @@ add_compile_options(
 )
 add_link_options(
   # GCC 12 for mingw-w64 crashes (binds_to_current_def_p) when it splits the
-  # LTO program into partitions; one partition is also the smallest.
+  # LTO program into partitions.
   "$<$<CONFIG:Release>:-flto-partition=one;-Wl,--gc-sections>"
   # Zero instead of the link time in the PE header.
   -Wl,--no-insert-timestamp

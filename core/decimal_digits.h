@@ -1,5 +1,5 @@
 // A double's significant decimal digits, rounded exactly. printf's "%e" does
-// the same, but its code would take a tenth of the Windows executable.
+// the same, but brings about 25 KB of code into the Windows executable.
 #pragma once
 #include <string>
 

@@ -7,8 +7,8 @@
 #include "platform/win32/win32_platform.h"
 
 // The runtime's default handler for an uncaught exception prints the type's
-// demangled name to stderr, which a GUI program does not have; its demangler
-// alone is about a tenth of the executable. Ending is all that is left to do.
+// demangled name to stderr, which a GUI program does not have; with its
+// demangler it is about 48 KB of the executable. Ending is all that is left to do.
 namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
