@@ -222,4 +222,11 @@ std::unique_ptr<DiskRateSource> OpenDiskstatsSource(std::string* why) {
   return source;
 }
 
+std::unique_ptr<DiskRateSource> Win32DiskRateSources::Open(std::string* why) {
+  std::string reason;
+  auto source = RunningUnderWine() ? OpenDiskstatsSource(&reason) : OpenPdhSource(kDiskTransfersCounter, &reason);
+  if (!source) return Fail(why, "The disk activity counter is not available: " + reason);
+  return source;
+}
+
 }  // namespace np
