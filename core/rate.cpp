@@ -20,10 +20,10 @@ std::wstring RateText(double reading, std::wstring_view separator) {
   if (reading == 0) return L"0";  // -0 too
   // "d.dddddddddddddde+x": the rounded significant digits and the exponent.
   char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.*e", kSignificantDigits - 1, std::fabs(reading));
+  (void)std::snprintf(buffer, sizeof buffer, "%.*e", kSignificantDigits - 1, std::fabs(reading));
   std::string digits(1, buffer[0]);
   digits.append(buffer + 2, kSignificantDigits - 1);
-  const int exponent = std::atoi(buffer + kSignificantDigits + 2);
+  const auto exponent = static_cast<int>(std::strtol(buffer + kSignificantDigits + 2, nullptr, 10));
   digits.erase(digits.find_last_not_of('0') + 1);
 
   std::wstring text = reading < 0 ? L"-" : L"";

@@ -4,9 +4,9 @@
 #include "program/program.h"
 #include "platform/win32/win32_platform.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_line*/, int /*show*/) {
   np::Win32Platform win32(instance);
   np::Program program(win32.platform);
   if (!program.Start()) return 1;
-  return win32.RunMessageLoop();
+  return np::Win32Platform::RunMessageLoop();
 }

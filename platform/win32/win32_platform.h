@@ -21,7 +21,7 @@ class Win32Platform {
   Win32Platform& operator=(const Win32Platform&) = delete;
 
   // Until WM_QUIT; returns its exit code.
-  int RunMessageLoop();
+  static int RunMessageLoop();
 
   Win32ComApartment com;  // first: before anything can reach the shell
   Win32Application app;
