@@ -13,7 +13,7 @@ const FormDesign kFrMainDesign{L"", 4500, 3240, FormKind::kHidden};
 constexpr std::int16_t kDiskCounterPosition = 1;
 }  // namespace
 
-frMain::frMain(Platform& platform, FrMainWindows windows)
+frMain::frMain(Platform& platform, const FrMainWindows& windows)
     : Form(platform.windows, kFrMainDesign), platform_(platform), settings_(windows.settings),
       about_(windows.about),
       pop_(windows.pop) {
@@ -60,7 +60,7 @@ void frMain::OnMouseMove(int x, int /*y*/) {
 void frMain::ShowTrayMenu() {
   static const std::vector<MenuItem> mnuPopUp = {
       {mnuAbout, L"About"}, {mnuSettings, L"Settings"}, {mnuTemp, L"-"}, {mnuQuit, L"Exit"}};
-  frPop& pop = pop_.Get();
+  const frPop& pop = pop_.Get();
   // The menu closes on a click elsewhere only if its window is in the foreground.
   windows_.SetForegroundWindow(pop.Id());
   switch (windows_.PopupMenu(pop.Id(), mnuPopUp, mnuAbout)) {

@@ -32,7 +32,7 @@ struct FrMainWindows {
 class frMain final : public Form, private SampleListener {
  public:
   // Creates the window hidden, then runs the load step.
-  frMain(Platform& platform, FrMainWindows windows);
+  frMain(Platform& platform, const FrMainWindows& windows);
 
   // "Exit": icon removed, window unloaded, reverse sweep, process ended.
   void mnuQuit_Click();

@@ -8,16 +8,16 @@
 namespace np {
 
 std::array<wchar_t, kTrayTipChars> PaddedTip(std::wstring_view tip) {
-  std::array<wchar_t, kTrayTipChars> field;
+  std::array<wchar_t, kTrayTipChars> field{};
   field.fill(L' ');
   const std::size_t n = std::min(tip.size(), kTrayTipChars - 1);
   std::copy_n(tip.begin(), n, field.begin());
-  field[n] = L'\0';
+  field.at(n) = L'\0';
   return field;
 }
 
 AnsiNotifyIconData ToAnsiRecord(const TrayIconRecord& record, TextCodec& codec) {
-  AnsiNotifyIconData out;
+  AnsiNotifyIconData out{};
   std::memset(&out, 0, sizeof out);  // padding bytes too: the shell sees a clean image
   out.cbSize = record.cbSize;
   out.hWnd = record.hWnd;

@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64 xvfb xdotool imagemagick x11-utils fonts-wine fonts-liberation
   python3-pytest python3-pefile
+  clang clang-tidy cppcheck libclang-rt-14-dev
 )
 
 missing=()

@@ -70,8 +70,8 @@ struct LineEnds {
 
 // A solid line, drawn by its window; the pointer over it is over the window.
 struct LineDesign {
-  LineEnds ends;
-  int width_pixels;
+  LineEnds ends{};
+  int width_pixels = 1;
   Colour colour = kSysWindowText;
 };
 

@@ -64,7 +64,7 @@ std::size_t ReadDiskTransfers(std::string_view text, std::span<const std::string
   std::fill(out.begin(), out.end(), std::nullopt);
   if (out.size() < disks.size()) disks = disks.first(out.size());
   // The kernel ends every line with a newline; a last line without one was cut short.
-  for (std::size_t end; (end = text.find('\n')) != std::string_view::npos; text.remove_prefix(end + 1)) {
+  for (std::size_t end = 0; (end = text.find('\n')) != std::string_view::npos; text.remove_prefix(end + 1)) {
     ReadLine(text.substr(0, end), disks, out);
   }
   return static_cast<std::size_t>(std::count_if(out.begin(), out.end(), [](const auto& c) { return c.has_value(); }));

@@ -53,22 +53,24 @@ std::intptr_t FakeShell::ExecuteA(std::uintptr_t owner, const std::wstring& oper
   return handler_registered ? kStarted : kSeErrNoAssoc;
 }
 
-class FakeSystemMonitors::Monitor final : public SystemMonitor {
+class FakeDiskRateSources::Source final : public DiskRateSource {
  public:
-  Monitor(FakeSystemMonitors& owner, SampleListener& listener) : owner_(owner), listener_(listener) {}
+  explicit Source(FakeDiskRateSources& owner) : owner_(owner) { ++owner_.open_sources_; }
+  Source(const Source&) = delete;
+  Source& operator=(const Source&) = delete;
+  ~Source() override { --owner_.open_sources_; }
 
-  void CollectSample() override {
-    owner_.log_.Add("CollectSample");
+  void Collect() override {
+    owner_.log_.Add("DiskSource.Collect");
     ++owner_.collects_;
+    if (!owner_.available) throw RuntimeError("the disk source went away");
     if (!owner_.fail_collect_.empty()) throw RuntimeError(std::exchange(owner_.fail_collect_, {}));
-    listener_.OnSampleCollected();
   }
 
-  double CounterValue(std::int16_t position) override {
-    owner_.log_.Add("CounterValue " + std::to_string(position));
+  double Value() override {
+    owner_.log_.Add("DiskSource.Value");
     ++owner_.readings_taken_;
     if (!owner_.fail_reading_.empty()) throw RuntimeError(std::exchange(owner_.fail_reading_, {}));
-    if (position != 1) throw RuntimeError("no counter at that position");
     auto& script = owner_.readings_;
     if (script.empty()) return 0;
     const double value = script.front();
@@ -77,13 +79,17 @@ class FakeSystemMonitors::Monitor final : public SystemMonitor {
   }
 
  private:
-  FakeSystemMonitors& owner_;
-  SampleListener& listener_;
+  FakeDiskRateSources& owner_;
 };
 
-std::unique_ptr<SystemMonitor> FakeSystemMonitors::Create(SampleListener& listener) {
-  log_.Add("CreateSystemMonitor");
-  return std::make_unique<Monitor>(*this, listener);
+std::unique_ptr<DiskRateSource> FakeDiskRateSources::Open(std::string* why) {
+  log_.Add("DiskSource.Open");
+  ++opens_;
+  if (!available) {
+    *why = "no disk source";
+    return nullptr;
+  }
+  return std::make_unique<Source>(*this);
 }
 
 bool FakeApplication::PrevInstance() {

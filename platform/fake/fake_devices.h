@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "platform/api/application.h"
+#include "platform/api/disk_rate_source.h"
 #include "platform/api/keyboard.h"
 #include "platform/api/message_box.h"
 #include "platform/api/shell.h"
-#include "platform/api/system_monitor.h"
 #include "platform/api/tray_shell.h"
 #include "platform/api/user_locale.h"
 #include "platform/fake/call_log.h"
@@ -112,26 +112,31 @@ class FakeShell final : public Shell {
   std::vector<ShellExecuteRecord> calls_;
 };
 
-// A performance monitor whose counter plays a script: each reading takes the
-// next scripted value (the last one repeats; 0 when there is none).
-class FakeSystemMonitors final : public SystemMonitors {
+// Disk rate sources whose readings play a script: each reading takes the next
+// scripted value (the last one repeats; 0 when there is none).
+class FakeDiskRateSources final : public DiskRateSources {
  public:
-  explicit FakeSystemMonitors(CallLog& log) : log_(log) {}
-  std::unique_ptr<SystemMonitor> Create(SampleListener& listener) override;
+  explicit FakeDiskRateSources(CallLog& log) : log_(log) {}
+  std::unique_ptr<DiskRateSource> Open(std::string* why) override;
 
   void Script(std::vector<double> readings) { readings_.assign(readings.begin(), readings.end()); }
-  // The next collect or reading fails with this message.
+  // The next collect or reading of an open source fails with this message.
   void FailNextCollect(std::string why) { fail_collect_ = std::move(why); }
   void FailNextReading(std::string why) { fail_reading_ = std::move(why); }
+  // While false, opening fails and so does every collect of an open source,
+  // as when the disk counters or the file go away.
+  bool available = true;
+  int Opens() const { return opens_; }
+  int OpenSources() const { return open_sources_; }
   int Collects() const { return collects_; }
   int Readings() const { return readings_taken_; }
 
  private:
-  class Monitor;
+  class Source;
   CallLog& log_;
   std::deque<double> readings_;
   std::string fail_collect_, fail_reading_;
-  int collects_ = 0, readings_taken_ = 0;
+  int opens_ = 0, open_sources_ = 0, collects_ = 0, readings_taken_ = 0;
 };
 
 class FakeUserLocale final : public UserLocale {

@@ -1,6 +1,7 @@
 // The whole fake platform in one object, as the unit tests drive it.
 #pragma once
 #include "platform/api/platform.h"
+#include "platform/common/disk_source_monitor.h"
 #include "platform/common/error_reporter.h"
 #include "platform/fake/call_log.h"
 #include "platform/fake/fake_clock.h"
@@ -31,7 +32,8 @@ class FakePlatform {
   ErrorReporter errors{boxes, codec, kAppTitle};
   FakeWindowSystem windows{clock, log, errors};
   FakeRegistry registry;
-  FakeSystemMonitors monitors{log};
+  FakeDiskRateSources disks{log};
+  DiskSourceMonitors monitors{disks, clock};
   FakeUserLocale locale;
   Platform platform{app, clock, keyboard, tray, shell, boxes, windows, codec, registry, monitors, locale, errors};
 };

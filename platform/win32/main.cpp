@@ -13,9 +13,9 @@ namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_line*/, int /*show*/) {
   np::Win32Platform win32(instance);
   np::Program program(win32.platform);
   if (!program.Start()) return 1;
-  return win32.RunMessageLoop();
+  return np::Win32Platform::RunMessageLoop();
 }

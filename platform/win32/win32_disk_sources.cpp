@@ -22,7 +22,7 @@ std::unique_ptr<DiskRateSource> Fail(std::string* why, std::string reason) {
 }
 
 std::string PdhStatusText(PDH_STATUS status) {
-  const DWORD code = static_cast<DWORD>(status);
+  const auto code = static_cast<DWORD>(status);
   std::string hex = "0x";  // by hand: snprintf would bring printf's code into the executable
   for (int shift = 28; shift >= 0; shift -= 4) hex += "0123456789ABCDEF"[(code >> shift) & 0xF];
   const char* meaning = code == PDH_CSTATUS_NO_OBJECT         ? " (no such object)"
@@ -64,14 +64,14 @@ class PdhSource final : public DiskRateSource {
     // A rate needs two collections; before that PDH only answers "invalid data".
     if (collections_ < 2) return 0;
     PDH_FMT_COUNTERVALUE value{};
-    const DWORD status = static_cast<DWORD>(PdhGetFormattedCounterValue(counter_, PDH_FMT_DOUBLE, nullptr, &value));
+    const auto status = static_cast<DWORD>(PdhGetFormattedCounterValue(counter_, PDH_FMT_DOUBLE, nullptr, &value));
     // A raw counter that went back (wrapped, or its disk came back) has no rate
     // for that interval: 0, as the diskstats source does.
     if (status == PDH_CALC_NEGATIVE_DENOMINATOR || status == PDH_CALC_NEGATIVE_TIMEBASE ||
         status == PDH_CALC_NEGATIVE_VALUE) {
       return 0;
     }
-    if (status != ERROR_SUCCESS) throw RuntimeError("Cannot read " + path_ + ": " + PdhStatusText(status));
+    if (status != ERROR_SUCCESS) throw RuntimeError("Cannot read " + path_ + ": " + PdhStatusText(static_cast<PDH_STATUS>(status)));
     return value.doubleValue;
   }
 
@@ -116,7 +116,7 @@ constexpr std::size_t kMaxDiskstatsBytes = 16u << 20;
 std::vector<std::string> ListWholeDisks(std::string* why) {
   std::vector<std::string> disks;
   WIN32_FIND_DATAA entry;
-  const HANDLE find = FindFirstFileA((std::string(kSysBlock) + "\\*").c_str(), &entry);
+  HANDLE find = FindFirstFileA((std::string(kSysBlock) + "\\*").c_str(), &entry);
   if (find == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     *why = std::string("Cannot list ") + kSysBlock + ": " + WindowsErrorText(error);
@@ -179,7 +179,7 @@ class DiskstatsSource final : public DiskRateSource {
         buffer_.resize(std::max<std::size_t>(4096, buffer_.size() * 2));  // only while the file outgrows it
       }
       DWORD got = 0;
-      const DWORD want = static_cast<DWORD>(buffer_.size() - used);
+      const auto want = static_cast<DWORD>(buffer_.size() - used);
       if (!ReadFile(file_, buffer_.data() + used, want, &got, nullptr)) throw RuntimeError(ReadError(GetLastError()));
       if (got == 0) return {buffer_.data(), used};
       used += got;
@@ -207,7 +207,7 @@ std::unique_ptr<DiskRateSource> OpenDiskstatsSource(std::string* why) {
   std::string reason;
   std::vector<std::string> disks = ListWholeDisks(&reason);
   if (disks.empty()) return Fail(why, reason);
-  const HANDLE file = CreateFileA(kDiskstatsPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  HANDLE file = CreateFileA(kDiskstatsPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
@@ -218,6 +218,13 @@ std::unique_ptr<DiskRateSource> OpenDiskstatsSource(std::string* why) {
   auto source =
       std::make_unique<DiskstatsSource>(file, std::move(disks), static_cast<std::uint64_t>(frequency.QuadPart));
   if (!source->Check(&reason)) return Fail(why, reason);
+  return source;
+}
+
+std::unique_ptr<DiskRateSource> Win32DiskRateSources::Open(std::string* why) {
+  std::string reason;
+  auto source = RunningUnderWine() ? OpenDiskstatsSource(&reason) : OpenPdhSource(kDiskTransfersCounter, &reason);
+  if (!source) return Fail(why, "The disk activity counter is not available: " + reason);
   return source;
 }
 

@@ -3,22 +3,13 @@
 #include <memory>
 #include <string>
 
+#include "platform/api/disk_rate_source.h"
 #include "platform/api/system_monitor.h"
 
 namespace np {
 
 // True when ntdll is Wine's: only then does the host's /proc/diskstats exist.
 bool RunningUnderWine();
-
-// One source of the disk transfer rate. Collect() takes a sample; Value() is the
-// rate over the time between the two most recent samples, 0 until there are two.
-// Both throw RuntimeError with a clear message when the source fails.
-class DiskRateSource {
- public:
-  virtual ~DiskRateSource() = default;
-  virtual void Collect() = 0;
-  virtual double Value() = 0;
-};
 
 // The disk rate is kDiskTransfersCounter; the path is a parameter so that
 // tests can use a counter Wine serves. The English name works on every
@@ -27,5 +18,12 @@ std::unique_ptr<DiskRateSource> OpenPdhSource(const char* english_counter_path, 
 
 // Reads plus writes per second on the host's whole disks, through Z:\proc\diskstats.
 std::unique_ptr<DiskRateSource> OpenDiskstatsSource(std::string* why);
+
+// The program's source: kDiskTransfersCounter from PDH, or under Wine, whose
+// PDH has no disk counters, the host's diskstats.
+class Win32DiskRateSources final : public DiskRateSources {
+ public:
+  std::unique_ptr<DiskRateSource> Open(std::string* why) override;
+};
 
 }  // namespace np

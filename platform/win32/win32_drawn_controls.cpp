@@ -161,18 +161,16 @@ RECT DrawnControls::LineBounds(const LineDesign& line) const {
 }
 
 ControlId DrawnControls::At(POINT point) const {
-  for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
-    if (!std::holds_alternative<LineDesign>(it->what) && PtInRect(&it->bounds, point)) return it->id;
-  }
-  return 0;
+  const auto hit = std::find_if(items_.rbegin(), items_.rend(), [point](const Item& item) {
+    return !std::holds_alternative<LineDesign>(item.what) && PtInRect(&item.bounds, point);
+  });
+  return hit == items_.rend() ? 0 : hit->id;
 }
 
 HCURSOR DrawnControls::CursorAt(POINT point) const {
   const ControlId id = At(point);
-  for (const Item& item : items_) {
-    if (item.id == id) return item.cursor;
-  }
-  return nullptr;
+  const auto item = std::find_if(items_.begin(), items_.end(), [id](const Item& i) { return i.id == id; });
+  return item == items_.end() ? nullptr : item->cursor;
 }
 
 // Drawn straight to the screen, the background would show between the

@@ -26,9 +26,9 @@ class DrawnControls {
   void AddPicture(ControlId id, const PictureDesign& design);
   void AddLine(ControlId id, const LineDesign& design);
   // These throw RuntimeError for an id of another kind.
-  void SetForeColour(ControlId label, Colour colour);
-  LineEnds Line(ControlId line);
-  void MoveLine(ControlId line, const LineEnds& ends);
+  void SetForeColour(ControlId id, Colour colour);
+  LineEnds Line(ControlId id);
+  void MoveLine(ControlId id, const LineEnds& ends);
 
   // The label or picture under a client point (the last created on top), or 0.
   ControlId At(POINT point) const;

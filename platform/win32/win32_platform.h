@@ -4,10 +4,11 @@
 #include <windows.h>
 
 #include "platform/api/platform.h"
+#include "platform/common/disk_source_monitor.h"
 #include "platform/common/error_reporter.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_services.h"
-#include "platform/win32/win32_system_monitor.h"
+#include "platform/win32/win32_disk_sources.h"
 #include "platform/win32/win32_text_codec.h"
 #include "platform/win32/win32_window_system.h"
 
@@ -20,7 +21,7 @@ class Win32Platform {
   Win32Platform& operator=(const Win32Platform&) = delete;
 
   // Until WM_QUIT; returns its exit code.
-  int RunMessageLoop();
+  static int RunMessageLoop();
 
   Win32ComApartment com;  // first: before anything can reach the shell
   Win32Application app;
@@ -31,7 +32,8 @@ class Win32Platform {
   Win32MessageBoxes boxes;
   Win32TextCodec codec;
   Win32Registry registry;
-  Win32SystemMonitors monitors;
+  Win32DiskRateSources disk_sources;
+  DiskSourceMonitors monitors{disk_sources, clock};
   Win32UserLocale locale;
   ErrorReporter errors;
   Win32WindowSystem windows;

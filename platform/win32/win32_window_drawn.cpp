@@ -34,7 +34,7 @@ ControlId Win32WindowSystem::AddLine(WindowId form, const LineDesign& design) {
 DrawnControls& Win32WindowSystem::drawn(ControlId id) {
   auto it = controls_.find(id);
   if (it == controls_.end()) throw RuntimeError("the control is not loaded");
-  Window& w = window(it->second.form);
+  const Window& w = window(it->second.form);
   if (it->second.hwnd != nullptr || !w.drawn) throw RuntimeError("the control is not drawn by its window");
   return *w.drawn;
 }

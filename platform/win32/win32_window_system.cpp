@@ -262,7 +262,7 @@ LRESULT Win32WindowSystem::OnMessage(Window& w, UINT msg, WPARAM wparam, LPARAM 
       RunHandler(errors_, [&] { events->OnMouseMove(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)); });
       return 0;
     case WM_COMMAND:
-      if (HIWORD(wparam) == BN_CLICKED && controls_.count(LOWORD(wparam)) != 0) {
+      if (HIWORD(wparam) == BN_CLICKED && controls_.contains(LOWORD(wparam))) {
         const ControlId box = LOWORD(wparam);
         RunHandler(errors_, [&] { events->OnControlClick(box); });
         return 0;
@@ -279,7 +279,7 @@ LRESULT Win32WindowSystem::OnMessage(Window& w, UINT msg, WPARAM wparam, LPARAM 
   return DefWindowProcA(w.hwnd, msg, wparam, lparam);
 }
 
-void Win32WindowSystem::CloseByUser(Window& w) {
+void Win32WindowSystem::CloseByUser(const Window& w) {
   FormEvents* events = w.events;
   DestroyForm(w.id);  // w is gone from here on
   RunHandler(errors_, [&] { events->OnUserClosed(); });

@@ -17,18 +17,18 @@ class Win32WindowSystem final : public WindowSystem {
   Win32WindowSystem(HINSTANCE instance, HICON app_icon, ErrorSink& errors);
 
   WindowId CreateForm(const FormDesign& design, FormEvents& events) override;
-  void DestroyForm(WindowId form) override;
-  void ShowForm(WindowId form) override;
-  std::uintptr_t Handle(WindowId form) override;
-  std::uintptr_t IconHandle(WindowId form) override;
-  void StartTimer(WindowId form, int timer_id, std::uint32_t interval_ms) override;
-  void StopTimer(WindowId form, int timer_id) override;
+  void DestroyForm(WindowId id) override;
+  void ShowForm(WindowId id) override;
+  std::uintptr_t Handle(WindowId id) override;
+  std::uintptr_t IconHandle(WindowId id) override;
+  void StartTimer(WindowId id, int timer_id, std::uint32_t interval_ms) override;
+  void StopTimer(WindowId id, int timer_id) override;
   ControlId AddCheckBox(WindowId form, const TwipsRect& rect, const std::wstring& caption) override;
   ControlId AddTextBox(WindowId form, const TwipsRect& rect, const std::wstring& tooltip) override;
   int CheckValue(ControlId box) override;
   void SetCheckValue(ControlId box, int value) override;
-  std::wstring Text(ControlId control) override;
-  void SetText(ControlId control, const std::wstring& text) override;
+  std::wstring Text(ControlId id) override;
+  void SetText(ControlId id, const std::wstring& text) override;
   ControlId AddLabel(WindowId form, const LabelDesign& design) override;
   ControlId AddPicture(WindowId form, const PictureDesign& design) override;
   ControlId AddLine(WindowId form, const LineDesign& design) override;
@@ -40,10 +40,10 @@ class Win32WindowSystem final : public WindowSystem {
 
  private:
   struct Window {
-    Win32WindowSystem* system;
-    WindowId id;
-    HWND hwnd;
-    FormEvents* events;
+    Win32WindowSystem* system = nullptr;
+    WindowId id = 0;
+    HWND hwnd = nullptr;
+    FormEvents* events = nullptr;
     std::unique_ptr<DrawnControls> drawn{};  // made with the first drawn control
     ControlId pressed = 0;                 // the drawn control a button went down on
     MouseButton pressed_button = MouseButton::kLeft;
@@ -57,7 +57,7 @@ class Win32WindowSystem final : public WindowSystem {
   LRESULT OnMessage(Window& window, UINT msg, WPARAM wparam, LPARAM lparam);
   std::optional<LRESULT> OnDrawnMessage(Window& window, UINT msg, WPARAM wparam, LPARAM lparam);
   void OnButtonUp(Window& window, MouseButton button, POINT at);
-  void CloseByUser(Window& window);
+  void CloseByUser(const Window& window);
   template <class AddFn>
   ControlId AddDrawn(WindowId form, AddFn add);
   DrawnControls& drawn(ControlId id);

@@ -297,7 +297,7 @@ int About(np::Win32Platform& win32) {
   np::frAbout& about = program.About().Get();
   PrintAboutWindow(reinterpret_cast<HWND>(win32.windows.Handle(about.Id())));
   AnimationWatch watch(win32.platform, about);
-  return win32.RunMessageLoop();
+  return np::Win32Platform::RunMessageLoop();
 }
 
 }  // namespace
@@ -315,5 +315,5 @@ int main(int argc, char** argv) {
   np::RunHandler(win32.errors, [&] { program.Settings().Show(); });
   PrintIconSize(reinterpret_cast<HWND>(win32.windows.Handle(program.Settings().Get().Id())));
   Referrer referrer(win32.platform, program);
-  return win32.RunMessageLoop();
+  return np::Win32Platform::RunMessageLoop();
 }

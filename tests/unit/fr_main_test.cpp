@@ -38,7 +38,7 @@ TEST(Startup, ChecksTheInstanceThenSweepsThenAddsTheIcon) {
   ASSERT_TRUE(program.Start());
 
   EXPECT_EQ(Milestones(fake.log), (std::vector<std::string>{"CreateForm \"\"", "PrevInstance", "SetTimer 1 30",
-                                                            "CreateSystemMonitor", "sweep", "Shell_NotifyIconA 0"}));
+                                                            "DiskSource.Open", "sweep", "Shell_NotifyIconA 0"}));
   ASSERT_EQ(fake.tray.Calls().size(), 1u);
   EXPECT_EQ(fake.tray.Calls()[0].time_ms, 1800u);
   EXPECT_EQ(fake.tray.IconCount(), 1u);
@@ -88,19 +88,19 @@ TEST(Startup, TicksOverdueSinceTheSweepComeOnceAfterIt) {
   FakePlatform fake;
   Program program(fake.platform);
   ASSERT_TRUE(program.Start());
-  EXPECT_EQ(fake.monitors.Collects(), 0);
+  EXPECT_EQ(fake.disks.Collects(), 0);
   fake.RunFor(100);  // at 1800 (all the overdue ones), 1830, 1860, 1890
-  EXPECT_EQ(fake.monitors.Collects(), 4);
+  EXPECT_EQ(fake.disks.Collects(), 4);
 }
 
 TEST(Startup, ARefusedInstanceNeverSamplesWhileItsBoxIsOpen) {
   FakePlatform fake;
   fake.app.another_instance_running = true;
-  fake.monitors.Script({50});
+  fake.disks.Script({50});
   fake.boxes.while_open = [&] { fake.RunFor(1000); };  // the box's modal loop
   Program program(fake.platform);
   program.Start();
-  EXPECT_EQ(fake.monitors.Collects(), 0);
+  EXPECT_EQ(fake.disks.Collects(), 0);
   EXPECT_TRUE(fake.keyboard.Events().empty());
   EXPECT_FALSE(fake.windows.FindByCaption(L"Settings"));
   for (const auto& call : fake.log.Calls()) EXPECT_NE(call.what.rfind("Reg", 0), 0u) << "no registry access";

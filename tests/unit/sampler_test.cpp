@@ -85,9 +85,9 @@ class SampleTest : public ::testing::Test {
   }
   // Exactly one tick, and so one notification, with these readings.
   void Sample(std::vector<double> readings) {
-    fake.monitors.Script(std::move(readings));
-    const int collects = fake.monitors.Collects();
-    while (fake.monitors.Collects() == collects) fake.RunFor(1);
+    fake.disks.Script(std::move(readings));
+    const int collects = fake.disks.Collects();
+    while (fake.disks.Collects() == collects) fake.RunFor(1);
   }
   std::wstring Text() { return fake.windows.Text(program.Settings().Get().txtDisp); }
   std::size_t KeyEvents() const { return fake.keyboard.Events().size() - start_events; }
@@ -114,11 +114,11 @@ TEST_F(SampleTest, TheFirstReadingIsShownTheSecondDecidesTheThirdHolds) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.readings));
     fake.log.Clear();
-    const int before = fake.monitors.Readings();
+    const int before = fake.disks.Readings();
     const std::size_t events = KeyEvents();
     Sample(c.readings);
     EXPECT_EQ(Text(), c.text);
-    EXPECT_EQ(fake.monitors.Readings() - before, c.readings_taken);
+    EXPECT_EQ(fake.disks.Readings() - before, c.readings_taken);
     std::vector<std::uint32_t> sleeps;
     for (const auto& call : fake.log.Calls()) {
       if (call.what.rfind("Sleep ", 0) == 0) sleeps.push_back(std::stoul(call.what.substr(6)));
@@ -148,19 +148,41 @@ TEST_F(SampleTest, AHoldThatCannotBeMadeStillEndsTheFlashAndIsReportedOnce) {
   EXPECT_EQ(fake.boxes.Shown().size(), 1u);
 }
 
-TEST_F(SampleTest, AFailingCounterStopsTheHandlerOnceAndTheNextTickTriesAgain) {
+TEST_F(SampleTest, ALostSourceIsToldOnceAndReopenedAtMostOnceASecond) {
   Sample({0});
-  fake.monitors.FailNextReading("counter value");
+  fake.disks.FailNextReading("counter value");
   Sample({9});
   EXPECT_EQ(Text(), L"0") << "stopped before the text";
-  fake.monitors.FailNextCollect("collect");
-  Sample({9});
-  fake.monitors.FailNextReading("counter value");
-  Sample({9});
-  EXPECT_EQ(fake.boxes.Shown().size(), 2u) << "one box per distinct error";
+  fake.disks.available = false;
+  const int opens = fake.disks.Opens();
+  fake.RunFor(5000);
+  const int tries = fake.disks.Opens() - opens;
+  EXPECT_TRUE(tries == 4 || tries == 5) << tries << " tries: one a second, not one a tick";
+  EXPECT_EQ(fake.boxes.Shown().size(), 1u) << "one message for the whole outage";
+  EXPECT_EQ(fake.tray.IconCount(), 1u);
+
+  fake.disks.available = true;
   Sample({4, 0});
   EXPECT_EQ(Text(), L"4");
-  EXPECT_EQ(fake.tray.IconCount(), 1u);
+  EXPECT_EQ(fake.disks.OpenSources(), 1) << "the lost source is released";
+  fake.disks.FailNextCollect("collect");
+  Sample({9});
+  EXPECT_EQ(fake.boxes.Shown().size(), 2u) << "a failure after the recovery is news";
+}
+
+TEST(Startup, ASourceMissingAtStartIsToldOnceAndUsedOnceItComes) {
+  FakePlatform fake;
+  fake.disks.available = false;
+  Program program(fake.platform);
+  ASSERT_TRUE(program.Start());
+  const std::size_t sweep = fake.keyboard.Events().size();
+  fake.RunFor(3000);
+  EXPECT_EQ(fake.boxes.Shown().size(), 1u);
+  fake.disks.available = true;
+  fake.disks.Script({50});
+  fake.RunFor(1100);
+  EXPECT_GT(fake.keyboard.Events().size(), sweep) << "the light works again";
+  EXPECT_FALSE(fake.keyboard.LockOn(kVkScrollLock));
 }
 
 TEST_F(SampleTest, TheFirstSampleLoadsSettingsHiddenBeforeAnyReading) {
@@ -170,11 +192,11 @@ TEST_F(SampleTest, TheFirstSampleLoadsSettingsHiddenBeforeAnyReading) {
   std::vector<std::string> order;
   for (const auto& call : fake.log.Calls()) {
     const std::string& w = call.what;
-    if (w.rfind("CreateForm", 0) == 0 || w.rfind("RegSetValueExA", 0) == 0 || w.rfind("CounterValue", 0) == 0 ||
+    if (w.rfind("CreateForm", 0) == 0 || w.rfind("RegSetValueExA", 0) == 0 || w.rfind("DiskSource.Value", 0) == 0 ||
         w.rfind("SetText", 0) == 0)
       order.push_back(w.substr(0, w.find(' ')));
   }
-  EXPECT_EQ(order, (std::vector<std::string>{"CreateForm", "RegSetValueExA", "CounterValue", "SetText", "CounterValue"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"CreateForm", "RegSetValueExA", "DiskSource.Value", "SetText", "DiskSource.Value"}));
   EXPECT_FALSE(fake.windows.Find(program.Settings().Get().Id())->visible);
 }
 

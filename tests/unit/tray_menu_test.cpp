@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
+#include <tuple>
 
 #include "platform/fake/fake_platform.h"
 #include "program/program.h"
@@ -106,6 +108,39 @@ TEST_F(TrayMenuTest, ExitRemovesTheIconUnloadsSweepsBackAndEndsFromInsideTheMenu
   EXPECT_EQ(keys.back().vk, kVkNumLock);
   EXPECT_TRUE(fake.keyboard.LockOn(kVkCapsLock));
   EXPECT_TRUE(fake.app.Ended());
+}
+
+// What a resident program holds must not grow with use: windows, GDI and USER
+// objects, registry keys, disk sources, over many rounds of every journey.
+TEST_F(TrayMenuTest, RoundsOfEveryJourneyLeaveNothingBehind) {
+  // forms, registry keys, GDI objects, USER objects, disk sources
+  using Held = std::tuple<std::size_t, std::size_t, int, int, int>;
+  auto held = [&] {
+    return Held{fake.windows.FormCount(), fake.registry.OpenHandleCount(), fake.windows.GdiObjects().Live(),
+                fake.windows.UserObjects().Live(), fake.disks.OpenSources()};
+  };
+  fake.registry.CreateKey(kHkeyLocalMachine, kRunKey);
+  std::optional<Held> after_first;
+  for (int round = 0; round < 30; ++round) {
+    fake.disks.Script({3, 0, 12, 40, 0});
+    Choose(L"About");
+    fake.RunFor(round * 7 % 1500);  // closed at every stage of the animation
+    fake.windows.UserClose(program.About().Get().Id());
+    Choose(L"Settings");
+    fake.windows.UserClick(program.Settings().Get().chkAutoRun);
+    fake.windows.UserClick(program.Settings().Get().chkAutoRun);
+    fake.windows.UserClose(program.Settings().Get().Id());
+    Choose(L"");
+    fake.disks.available = round % 10 != 5;  // now and then the source goes away
+    fake.RunFor(1200);
+    if (round == 0) after_first = held();
+  }
+  fake.disks.available = true;
+  fake.RunFor(1200);
+  EXPECT_EQ(held(), *after_first);
+  EXPECT_FALSE(fake.registry.GetValue(kHkeyLocalMachine, kRunKey, L"pellumin")) << "as the last click left it";
+  EXPECT_EQ(fake.tray.IconCount(), 1u);
+  EXPECT_FALSE(fake.keyboard.LockOn(kVkScrollLock));
 }
 
 }  // namespace

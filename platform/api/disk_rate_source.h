@@ -1,0 +1,25 @@
+// Where the disk transfer rate comes from, behind SystemMonitor1.
+#pragma once
+#include <memory>
+#include <string>
+
+namespace np {
+
+// One source of the disk transfer rate. Collect() takes a sample; Value() is the
+// rate over the time between the two most recent samples, 0 until there are two.
+// Both throw RuntimeError with a clear message when the source fails.
+class DiskRateSource {
+ public:
+  virtual ~DiskRateSource() = default;
+  virtual void Collect() = 0;
+  virtual double Value() = 0;
+};
+
+class DiskRateSources {
+ public:
+  virtual ~DiskRateSources() = default;
+  // nullptr when no source can be opened now; *why gets the reason.
+  virtual std::unique_ptr<DiskRateSource> Open(std::string* why) = 0;
+};
+
+}  // namespace np

@@ -1,0 +1,82 @@
+// SystemMonitor1 over a disk rate source: told once, reopened quietly.
+#include "platform/common/disk_source_monitor.h"
+
+#include <string>
+#include <utility>
+
+#include "platform/api/error_sink.h"
+
+namespace np {
+
+namespace {
+
+class DiskSourceMonitor final : public SystemMonitor {
+ public:
+  DiskSourceMonitor(DiskRateSources& sources, Clock& clock, SampleListener& listener)
+      : sources_(sources), clock_(clock), listener_(listener) {
+    Open();
+  }
+
+  void CollectSample() override {
+    if (!source_ && !Reopen()) return;
+    try {
+      source_->Collect();
+    } catch (const RuntimeError& e) {
+      Lose(e.what());
+      return;
+    }
+    told_ = false;  // working again: its next failure is news
+    listener_.OnSampleCollected();
+  }
+
+  double CounterValue(std::int16_t position) override {
+    if (position != 1) throw RuntimeError("there is no counter at position " + std::to_string(position));
+    if (!source_) throw RuntimeError(why_);
+    try {
+      return source_->Value();
+    } catch (const RuntimeError& e) {
+      Lose(e.what());
+      throw;
+    }
+  }
+
+ private:
+  void Open() {
+    tried_at_ = clock_.NowMs();
+    source_ = sources_.Open(&why_);
+  }
+
+  bool Reopen() {
+    Tell();  // a source that could not be opened at start is told at the first tick
+    if (clock_.NowMs() - tried_at_ < kReopenIntervalMs) return false;
+    Open();
+    return source_ != nullptr;
+  }
+
+  void Lose(std::string why) {
+    source_.reset();  // a failed query or file may never recover: open anew
+    why_ = std::move(why);
+    tried_at_ = clock_.NowMs();
+    Tell();
+  }
+
+  void Tell() {
+    if (!std::exchange(told_, true)) throw RuntimeError(why_);
+  }
+
+  DiskRateSources& sources_;
+  Clock& clock_;
+  SampleListener& listener_;
+  std::unique_ptr<DiskRateSource> source_;
+  std::string why_;
+  std::uint64_t tried_at_ = 0;
+  bool told_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<SystemMonitor> DiskSourceMonitors::Create(SampleListener& listener) {
+  return std::make_unique<DiskSourceMonitor>(sources_, clock_, listener);
+}
+
+}  // namespace np
