@@ -23,8 +23,9 @@ std::unique_ptr<DiskRateSource> Fail(std::string* why, std::string reason) {
 
 std::string PdhStatusText(PDH_STATUS status) {
   const auto code = static_cast<DWORD>(status);
+  constexpr std::string_view kHexDigits = "0123456789ABCDEF";
   std::string hex = "0x";  // by hand: snprintf would bring printf's code into the executable
-  for (int shift = 28; shift >= 0; shift -= 4) hex += "0123456789ABCDEF"[(code >> shift) & 0xF];
+  for (int shift = 28; shift >= 0; shift -= 4) hex += kHexDigits[(code >> shift) & 0xF];
   const char* meaning = code == PDH_CSTATUS_NO_OBJECT         ? " (no such object)"
                         : code == PDH_CSTATUS_NO_COUNTER      ? " (no such counter)"
                         : code == PDH_CSTATUS_NO_INSTANCE     ? " (no such instance)"
