@@ -279,6 +279,11 @@ void FakeRegistry::SetDword(RegKey root, std::wstring_view path, std::wstring_vi
             static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)});
 }
 
+void FakeRegistry::RemoveValue(RegKey root, std::wstring_view path, std::wstring_view name) {
+  const auto key = keys_.find(FoldedPath(root, path));
+  if (key != keys_.end()) key->second.values.erase(Fold(name));
+}
+
 std::optional<StoredValue> FakeRegistry::GetValue(RegKey root, std::wstring_view path, std::wstring_view name) const {
   const auto key = keys_.find(FoldedPath(root, path));
   if (key == keys_.end()) return std::nullopt;

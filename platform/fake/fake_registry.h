@@ -53,6 +53,7 @@ class FakeRegistry final : public RegistryApi {
   void SetString(RegKey root, std::wstring_view path, std::wstring_view name, std::string_view ansi,
                  bool with_nul = true);
   void SetDword(RegKey root, std::wstring_view path, std::wstring_view name, std::uint32_t value);
+  void RemoveValue(RegKey root, std::wstring_view path, std::wstring_view name);
   std::optional<StoredValue> GetValue(RegKey root, std::wstring_view path, std::wstring_view name) const;
   std::size_t ValueCount(RegKey root, std::wstring_view path) const;
   // Opens asking for KEY_SET_VALUE, KEY_CREATE_SUB_KEY or KEY_CREATE_LINK are denied.
