@@ -218,7 +218,8 @@ def report(session):
         print(f"  Scroll Lock pulse not whole at {t:.0f} ms, {t - began:.0f} ms into the action {name}")
     if broken:
         print(f"{len(broken)} Scroll Lock pulses not whole (events Wine dropped): Scroll Lock's count not judged")
-    print(f"error boxes: {len(session.boxes)}")
+    seen = max(e.boxes for e in session.desktop.watcher.entries() if e.kind != "key")
+    print(f"error boxes: {len(session.boxes)}; most message boxes the watcher saw at once: {seen}")
 
 
 def main():
