@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Prints cost figures; asserts nothing: one diskstats sample natively, then
-# pellumin.exe under Wine (idle cost beside a bare timer program, write-to-light latency).
+# pellumin.exe under Wine (idle cost beside a bare timer program, also with the
+# Settings window shown; write-to-light latency; handles and memory over a
+# 10-minute session of write bursts and tray menu use, BENCH_MINUTES=N for N).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -10,4 +12,4 @@ cmake --build build/native -j "$(nproc)" --target diskstats_bench
 echo "== One disk sample on this machine's /proc/diskstats (native, no sanitizers)"
 build/native/bench/diskstats_bench "$@"
 echo "== pellumin.exe under Wine (x86_64 build)"
-/usr/bin/python3 -B bench/wine_bench.py build/x86_64
+/usr/bin/python3 -B bench/wine_bench.py build/x86_64 --soak-minutes "${BENCH_MINUTES:-10}"

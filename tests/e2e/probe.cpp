@@ -3,7 +3,9 @@
 // Prints one "key=value" field per line unless stated otherwise.
 #include <windows.h>
 #include <commctrl.h>
+#include <psapi.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -129,14 +131,14 @@ LRESULT CALLBACK on_key(int code, WPARAM wp, LPARAM lp) {
 }
 
 // Logs key events and each change of tray icons, open boxes and locks, one per
-// line, until "<log>.stop" exists, or for ten minutes if a killed run never makes it.
-int watch(const char* log_path) {
+// line, until "<log>.stop" exists, or for `minutes` if a killed run never makes it.
+int watch(const char* log_path, ULONGLONG minutes) {
   g_log = std::fopen(log_path, "w");
   g_hook = SetWindowsHookExA(WH_KEYBOARD_LL, on_key, GetModuleHandleA(nullptr), 0);
   if (!g_log || !g_hook) return 2;
   const std::string stop = std::string(log_path) + ".stop";
   std::string state, kind = "ready";
-  const ULONGLONG end = GetTickCount64() + 600000;
+  const ULONGLONG end = GetTickCount64() + minutes * 60000;
   while (GetFileAttributesA(stop.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < end) {
     MSG m;
     while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
@@ -323,11 +325,78 @@ int menu(DWORD timeout_ms, int downs) {
   return 0;
 }
 
+// The Windows id of the first process running `image` (a file name), or 0.
+// By name: the tests know only the Linux process id, which is not Wine's.
+DWORD pid_of(const char* image) {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  DWORD pid = 0;
+  for (BOOL more = Process32First(snap, &entry); more && !pid; more = Process32Next(snap, &entry))
+    if (_stricmp(entry.szExeFile, image) == 0) pid = entry.th32ProcessID;
+  CloseHandle(snap);
+  return pid;
+}
+
+// Kernel handles owned by `pid`, from the system-wide table; Wine 8 answers
+// GetProcessHandleCount with 0.
+long handle_count(DWORD pid) {
+  struct Entry {
+    ULONG pid;
+    UCHAR type, flags;
+    USHORT handle;
+    void* object;
+    ACCESS_MASK access;
+  };
+  struct Table {
+    ULONG count;
+    Entry entries[1];
+  };
+  using QueryFn = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
+  const auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  constexpr int kSystemHandleInformation = 16;
+  constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+  if (!query) return -1;
+  std::vector<char> buffer(1 << 16);
+  ULONG needed = 0;
+  LONG status;
+  for (;;) {
+    status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    // The table can grow between two calls: doubling, not the size reported.
+    if (status != kInfoLengthMismatch || buffer.size() >= (64u << 20)) break;
+    buffer.resize(buffer.size() * 2);
+  }
+  if (status != 0) return -1;
+  const auto* table = reinterpret_cast<const Table*>(buffer.data());
+  long owned = 0;
+  for (ULONG i = 0; i < table->count; ++i) owned += table->entries[i].pid == pid;
+  return owned;
+}
+
+// Handles and memory of a running program, as a leak would show them under
+// Wine, which fills PagefileUsage with its resident private pages and leaves
+// PrivateUsage 0.
+int resources(const char* image) {
+  const DWORD pid = pid_of(image);
+  HANDLE process = pid ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid) : nullptr;
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  const bool read = process && K32GetProcessMemoryInfo(process, &counters, sizeof counters);
+  if (process) CloseHandle(process);
+  const long handles = read ? handle_count(pid) : -1;
+  if (handles < 0) return 1;
+  std::printf("pid=%lu\nhandles=%ld\nmemory=%llu\nworking_set=%llu\n", pid, handles,
+              static_cast<unsigned long long>(counters.PagefileUsage),
+              static_cast<unsigned long long>(counters.WorkingSetSize));
+  return 0;
+}
+
 int usage() {
   std::printf(
-      "usage: np_probe watch <log> | tap <vk>... | toggle <vk>... | box <title> <ms> [click] | tray <ms>\n"
+      "usage: np_probe watch <log> [minutes] | tap <vk>... | toggle <vk>... | box <title> <ms> [click] | tray <ms>\n"
       "       form <title> <ms> [old hwnd] | click <title> | close <title> <ms>\n"
-      "       untray | taskbar-created | menu <ms> [downs, 0 for Escape]\n");
+      "       untray | taskbar-created | menu <ms> [downs, 0 for Escape] | resources <image name>\n");
   return 2;
 }
 
@@ -337,7 +406,8 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   const std::string mode = argc > 1 ? argv[1] : "";
   auto num = [&](int i) { return argc > i ? std::strtoull(argv[i], nullptr, 10) : 0ULL; };
-  if (mode == "watch" && argc == 3) return watch(argv[2]);
+  if (mode == "watch" && argc >= 3) return watch(argv[2], argc > 3 ? num(3) : 10);
+  if (mode == "resources" && argc == 3) return resources(argv[2]);
   if (mode == "tap" || mode == "toggle") {
     // "tap" is a user's press and release. "toggle" releases first: a program
     // ended mid-pulse may have left the key down, and pressing a key that is

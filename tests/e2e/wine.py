@@ -179,13 +179,15 @@ class Desktop:
 class Watcher:
     """The probe's keyboard hook and state log, running for the whole session."""
 
-    def __init__(self, desktop, log):
+    def __init__(self, desktop, log, minutes=10):
+        """Stops by itself after `minutes`, in case a killed run never stops it."""
         self.desktop, self.log = desktop, log
         os.makedirs(os.path.dirname(log), exist_ok=True)
         for path in (log, log + ".stop"):
             if os.path.exists(path):
                 os.remove(path)
-        self.proc = desktop.spawn(os.path.join(desktop.bin_dir, "np_probe.exe"), "watch", win_path(self.log))
+        self.proc = desktop.spawn(os.path.join(desktop.bin_dir, "np_probe.exe"), "watch", win_path(self.log),
+                                  str(minutes))
         wait_until(lambda: self.entries() or self.proc.poll() is not None, 15, "the key watcher")
         assert self.entries(), f"key watcher failed: {self.text()!r}"
 
