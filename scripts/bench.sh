@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Prints cost figures; asserts nothing: one diskstats sample natively, then
-# pellumin.exe under Wine (idle cost beside a bare timer program, also with the
+# Prints cost figures; asserts nothing: one diskstats sample natively, the
+# executables' sizes and imports, then pellumin.exe under Wine (idle cost beside a bare timer program, also with the
 # Settings window shown; write-to-light latency; handles and memory over a
 # 10-minute session of write bursts and tray menu use, BENCH_MINUTES=N for N).
 set -euo pipefail
@@ -11,5 +11,7 @@ cmake --build build/native -j "$(nproc)" --target diskstats_bench
 
 echo "== One disk sample on this machine's /proc/diskstats (native, no sanitizers)"
 build/native/bench/diskstats_bench "$@"
+echo "== Executable sizes (the i686 product; the x86_64 build the Wine figures come from)"
+/usr/bin/python3 -B bench/size_report.py build/i686/pellumin.exe build/x86_64/pellumin.exe
 echo "== pellumin.exe under Wine (x86_64 build)"
 /usr/bin/python3 -B bench/wine_bench.py build/x86_64 --soak-minutes "${BENCH_MINUTES:-10}"

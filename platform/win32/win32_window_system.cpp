@@ -179,6 +179,7 @@ ControlId Win32WindowSystem::AddCheckBox(WindowId form, const TwipsRect& rect, c
 ControlId Win32WindowSystem::AddTextBox(WindowId form, const TwipsRect& rect, const std::wstring& tooltip) {
   const ControlId id = next_control_++;
   HWND edit = CreateChild(form, id, "EDIT", ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, rect, L"");
+  controls_.at(id).text_box = true;
   AddTooltip(window(form).hwnd, edit, tooltip);
   return id;
 }
@@ -198,13 +199,19 @@ void Win32WindowSystem::SetCheckValue(ControlId box, int value) {
 
 std::wstring Win32WindowSystem::Text(ControlId id) {
   HWND hwnd = control(id);
+  Control& box = controls_.at(id);
+  if (box.text) return *box.text;
   std::string text(static_cast<std::size_t>(GetWindowTextLengthA(hwnd)) + 1, '\0');
   text.resize(static_cast<std::size_t>(GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()))));
-  return FromAnsiCp(text);
+  std::wstring wide = FromAnsiCp(text);
+  if (box.text_box) box.text = wide;  // only a text box reports its changes
+  return wide;
 }
 
 void Win32WindowSystem::SetText(ControlId id, const std::wstring& text) {
-  if (!SetWindowTextA(control(id), ToAnsiCp(text).c_str())) throw RuntimeError("cannot set the text");
+  HWND hwnd = control(id);
+  controls_.at(id).text.reset();  // read back what the box made of it
+  if (!SetWindowTextA(hwnd, ToAnsiCp(text).c_str())) throw RuntimeError("cannot set the text");
 }
 
 void Win32WindowSystem::SetForegroundWindow(WindowId form) { ::SetForegroundWindow(window(form).hwnd); }
@@ -267,6 +274,8 @@ LRESULT Win32WindowSystem::OnMessage(Window& w, UINT msg, WPARAM wparam, LPARAM 
         RunHandler(errors_, [&] { events->OnControlClick(box); });
         return 0;
       }
+      // Typed, pasted or set: read the box again when next asked.
+      if (HIWORD(wparam) == EN_CHANGE && controls_.contains(LOWORD(wparam))) controls_.at(LOWORD(wparam)).text.reset();
       break;
     case WM_CLOSE:
       // The hidden main window is never seen, so nobody can close it by hand.

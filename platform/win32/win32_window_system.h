@@ -51,6 +51,11 @@ class Win32WindowSystem final : public WindowSystem {
   struct Control {
     WindowId form;
     HWND hwnd;  // nullptr for a drawn control
+    // What a text box shows, read once and kept until it reports a change: each
+    // message to the box also passes its tooltip's subclass, and under Wine
+    // that costs server round trips on every 30 ms sample.
+    bool text_box = false;
+    std::optional<std::wstring> text{};
   };
 
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);

@@ -46,7 +46,10 @@ def test_synced_writes_flash_scroll_lock_in_pairs(pellumin, desktop):
     write_bursts(os.path.join(desktop.tmp, "scratch"))
     wait_until(lambda: len(scroll_presses(w, before)) >= 2, HOLD_S, "a flash")
     # The disk is never quite idle: wait for a moment between two flashes.
-    wait_until(lambda: len(scroll_presses(w, pellumin.before)) % 2 == 0, HOLD_S, "the last flash to end")
+    def flash_over():  # an even count of presses, and the last pulse's closing release logged
+        scroll = [k for k in w.keys()[pellumin.before:] if k.vk == SCROLL]
+        return sum(not k.up for k in scroll) % 2 == 0 and scroll[-1].up
+    wait_until(flash_over, HOLD_S, "the last flash to end")
     keys = [k for k in w.keys()[before:] if k.vk == SCROLL]
     if keys and not keys[0].up or len(keys) > 1 and keys[1].up:
         keys = keys[1:]  # the closing release of a pulse that began before
