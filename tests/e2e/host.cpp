@@ -138,9 +138,12 @@ class Referrer final : public np::Form {
   }
 
  private:
-  void OnTimer(int) override { windows_.SetText(program_.Settings().Get().txtDisp, std::to_wstring(++ticks_)); }
+  // As a sample does: writes the box only when it shows something else.
+  void OnTimer(int) override {
+    const np::ControlId box = program_.Settings().Get().txtDisp;
+    if (windows_.Text(box) != L"0") windows_.SetText(box, L"0");
+  }
   np::Program& program_;
-  int ticks_ = 0;
 };
 
 // Another process cannot read a window's icon under Wine, so the host reports it.

@@ -395,7 +395,7 @@ int resources(const char* image) {
 int usage() {
   std::printf(
       "usage: np_probe watch <log> [minutes] | tap <vk>... | toggle <vk>... | box <title> <ms> [click] | tray <ms>\n"
-      "       form <title> <ms> [old hwnd] | click <title> | close <title> <ms>\n"
+      "       form <title> <ms> [old hwnd] | click <title> | close <title> <ms> | type <title> <text>\n"
       "       untray | taskbar-created | menu <ms> [downs, 0 for Escape] | resources <image name>\n");
   return 2;
 }
@@ -441,5 +441,10 @@ int main(int argc, char** argv) {
     return describe(w);
   }
   if (mode == "close" && w && argc == 4) return close(w, num(3));
+  if (mode == "type" && w && argc == 4) {
+    // As a paste would: the box tells its window of the change.
+    SendMessageA(FindWindowExA(w, nullptr, "Edit", nullptr), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]));
+    return describe(w);
+  }
   return w || argc <= 2 ? usage() : 1;
 }

@@ -52,6 +52,12 @@ def test_application_icon_loaded_16x16(host):
     assert report == "icon=16x16\n"
 
 
+def test_text_put_into_the_rate_box_gives_way_to_the_next_write(host, desktop):
+    # The host writes "0" whenever the box shows something else, as a sample does.
+    assert desktop.probe("type", "Settings", "typed")["text"] == "typed"
+    wait_until(lambda: desktop.probe("form", "Settings", 1000).get("text") == "0", 5, "the box written again")
+
+
 def test_tick_writes_entry_and_untick_deletes_it(host, desktop):
     assert entry(desktop) is None
     assert desktop.probe("click", "Settings")["checked"] == "1"
