@@ -25,6 +25,7 @@
 #include "platform/win32/win32_disk_sources.h"
 #include "platform/win32/win32_platform.h"
 #include "settings/registry.h"
+#include "handle_count.h"
 
 namespace {
 
@@ -227,35 +228,7 @@ class AnimationWatch final : public np::Form {
   np::frAbout& about_;
 };
 
-// The process's kernel handles; Wine answers this, unlike GetProcessHandleCount.
-long HandleCount() {
-  struct Entry {
-    ULONG pid;
-    UCHAR type, flags;
-    USHORT handle;
-    void* object;
-    ACCESS_MASK access;
-  };
-  struct Info {
-    ULONG count;
-    Entry entries[1];
-  };
-  using QueryFn = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
-  const auto query = reinterpret_cast<QueryFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-  constexpr int kSystemHandleInformation = 16;
-  std::vector<char> buffer(1 << 20);
-  ULONG needed = 0;
-  while (query && query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) != 0) {
-    if (buffer.size() >= (64u << 20)) return -1;
-    buffer.resize(buffer.size() * 2);
-  }
-  if (!query) return -1;
-  const auto* info = reinterpret_cast<const Info*>(buffer.data());
-  long mine = 0;
-  for (ULONG i = 0; i < info->count; ++i) mine += info->entries[i].pid == GetCurrentProcessId();
-  return mine;
-}
+long HandleCount() { return HandleCountOf(GetCurrentProcessId()); }
 
 SIZE_T PagefileUsage() {
   PROCESS_MEMORY_COUNTERS counters{};

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "handle_count.h"
+
 namespace {
 
 constexpr char kFormClass[] = "NorvanePelluminForm";
@@ -338,41 +340,6 @@ DWORD pid_of(const char* image) {
   return pid;
 }
 
-// Kernel handles owned by `pid`, from the system-wide table; Wine 8 answers
-// GetProcessHandleCount with 0.
-long handle_count(DWORD pid) {
-  struct Entry {
-    ULONG pid;
-    UCHAR type, flags;
-    USHORT handle;
-    void* object;
-    ACCESS_MASK access;
-  };
-  struct Table {
-    ULONG count;
-    Entry entries[1];
-  };
-  using QueryFn = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
-  const auto query = reinterpret_cast<QueryFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-  constexpr int kSystemHandleInformation = 16;
-  constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-  if (!query) return -1;
-  std::vector<char> buffer(1 << 16);
-  ULONG needed = 0;
-  LONG status;
-  for (;;) {
-    status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
-    // The table can grow between two calls: doubling, not the size reported.
-    if (status != kInfoLengthMismatch || buffer.size() >= (64u << 20)) break;
-    buffer.resize(buffer.size() * 2);
-  }
-  if (status != 0) return -1;
-  const auto* table = reinterpret_cast<const Table*>(buffer.data());
-  long owned = 0;
-  for (ULONG i = 0; i < table->count; ++i) owned += table->entries[i].pid == pid;
-  return owned;
-}
 
 // Handles and memory of a running program, as a leak would show them under
 // Wine, which fills PagefileUsage with its resident private pages and leaves
@@ -384,7 +351,7 @@ int resources(const char* image) {
   counters.cb = sizeof counters;
   const bool read = process && K32GetProcessMemoryInfo(process, &counters, sizeof counters);
   if (process) CloseHandle(process);
-  const long handles = read ? handle_count(pid) : -1;
+  const long handles = read ? HandleCountOf(pid) : -1;
   if (handles < 0) return 1;
   std::printf("pid=%lu\nhandles=%ld\nmemory=%llu\nworking_set=%llu\n", pid, handles,
               static_cast<unsigned long long>(counters.PagefileUsage),
