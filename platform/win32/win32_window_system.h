@@ -49,8 +49,8 @@ class Win32WindowSystem final : public WindowSystem {
     MouseButton pressed_button = MouseButton::kLeft;
   };
   struct Control {
-    WindowId form;
-    HWND hwnd;  // nullptr for a drawn control
+    WindowId form = 0;
+    HWND hwnd = nullptr;  // nullptr for a drawn control
     // What a text box shows, read once and kept until it reports a change: each
     // message to the box also passes its tooltip's subclass, and under Wine
     // that costs server round trips on every 30 ms sample.
