@@ -1,6 +1,7 @@
 // Reading to text and reading to hold.
 #include "core/rate.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -40,7 +41,8 @@ std::wstring RateText(double reading, std::wstring_view separator) {
 std::int32_t HoldMs(double reading) {
   if (std::isnan(reading) || reading >= 2147483647.5) throw RuntimeError("the flash length is out of range");
   if (reading <= 0) return 0;
-  return static_cast<std::int32_t>(std::nearbyint(reading));  // the default rounding: ties to even
+  const auto hold = static_cast<std::int32_t>(std::nearbyint(reading));  // the default rounding: ties to even
+  return std::min(hold, kMaxHoldMs);
 }
 
 }  // namespace np

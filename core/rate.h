@@ -16,9 +16,16 @@ namespace np {
 // Not-a-number and infinities read "NaN", "Infinity", "-Infinity".
 std::wstring RateText(double reading, std::wstring_view separator);
 
-// Milliseconds to hold a flash: the nearest whole number, ties to even.
-// Below zero (minus infinity too) gives 0, never an endless wait; NaN,
-// +infinity and 2147483647.5 or more do not fit and throw RuntimeError.
+// The longest flash. The program's one thread sleeps through a flash, and a
+// fast disk under load counts tens of thousands of transfers a second: held
+// for the full rate, the tray menu and the windows would not answer, and
+// Scroll Lock would stay inverted, for half a minute and more.
+inline constexpr std::int32_t kMaxHoldMs = 1000;
+
+// Milliseconds to hold a flash: the nearest whole number, ties to even, then
+// at most kMaxHoldMs. Below zero (minus infinity too) gives 0, never an
+// endless wait; NaN, +infinity and 2147483647.5 or more do not fit a hold and
+// throw RuntimeError.
 std::int32_t HoldMs(double reading);
 
 }  // namespace np

@@ -13,10 +13,9 @@ WINE64 = "/usr/lib/wine/wine64"  # the wrapper scripts pick the 32-bit loader
 FLAG_UP, FLAG_INJECTED = 0x80, 0x10
 
 
-# pellumin's thread sleeps through a flash for as many milliseconds as the disk
-# rate counts transfers a second; a burst of the system's own writes can make
-# that seconds. Anything waiting on pellumin allows for it.
-HOLD_S = 30
+# pellumin's thread sleeps through a flash, up to a second; under Wine a busy
+# moment of the host can add a few more. Anything waiting on pellumin allows for it.
+HOLD_S = 10
 
 
 class WaitTimeout(AssertionError):

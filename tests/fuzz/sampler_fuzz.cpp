@@ -4,6 +4,7 @@
 // rounded rate in fake time, and a flash once begun always ends.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cfloat>
 #include <cmath>
@@ -83,7 +84,7 @@ std::wstring ReferenceText(double reading, const std::wstring& separator) {
   return wide;
 }
 
-// Milliseconds to the nearest, ties to even; nothing when it does not fit.
+// Milliseconds to the nearest, ties to even, at most a second; nothing when it does not fit.
 std::optional<std::int64_t> ReferenceHold(double reading) {
   if (std::isnan(reading) || reading > 4e9) return std::nullopt;
   if (reading <= 0) return 0;
@@ -91,7 +92,7 @@ std::optional<std::int64_t> ReferenceHold(double reading) {
   auto ms = static_cast<std::int64_t>(whole);
   if (fraction > 0.5 || (fraction == 0.5 && ms % 2 == 1)) ++ms;
   if (ms > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
-  return ms;
+  return std::min<std::int64_t>(ms, 1000);
 }
 
 void CheckFlash(FakePlatform& fake, std::size_t first_event, double hold_reading) {

@@ -67,11 +67,13 @@ TEST(RoundToDigits, GivesPrintfsDigitsAndExponent) {
   }
 }
 
-TEST(HoldMs, RoundsToEvenAndNeverWaitsForever) {
+TEST(HoldMs, RoundsToEvenAndHoldsAtMostASecond) {
   struct Case {
     double reading;
     std::int32_t hold;
-  } cases[] = {{0.3, 0}, {0.5, 0}, {1.5, 2}, {2.5, 2}, {33.4, 33}, {-1, 0}, {-kInf, 0}, {2147483647.4, 2147483647}};
+  } cases[] = {{0.3, 0},     {0.5, 0},      {1.5, 2},      {2.5, 2},       {33.4, 33},           {-1, 0},
+               {-kInf, 0},   {998.5, 998},  {999.4, 999},  {999.5, 1000},  {1000.4, 1000},       {1000.5, 1000},
+               {40000, 1000}, {2147483647.4, 1000}};
   for (const Case& c : cases) EXPECT_EQ(HoldMs(c.reading), c.hold) << c.reading;
   for (double out : {kNaN, kInf, 2147483647.5, 1e300}) EXPECT_THROW(HoldMs(out), RuntimeError) << out;
 }
