@@ -60,10 +60,11 @@ void frMain::OnMouseMove(int x, int /*y*/) {
 void frMain::ShowTrayMenu() {
   static const std::vector<MenuItem> mnuPopUp = {
       {mnuAbout, L"About"}, {mnuSettings, L"Settings"}, {mnuTemp, L"-"}, {mnuQuit, L"Exit"}};
-  const frPop& pop = pop_.Get();
+  const frPop* pop = pop_.Get();
+  if (pop == nullptr) return;
   // The menu closes on a click elsewhere only if its window is in the foreground.
-  windows_.SetForegroundWindow(pop.Id());
-  switch (windows_.PopupMenu(pop.Id(), mnuPopUp, mnuAbout)) {
+  windows_.SetForegroundWindow(pop->Id());
+  switch (windows_.PopupMenu(pop->Id(), mnuPopUp, mnuAbout)) {
     case mnuAbout:
       mnuAbout_Click();
       break;
@@ -88,11 +89,13 @@ void frMain::RequestDiskSample() {
 
 void frMain::HandleDiskSample() {
   // Referring to txtDisp loads the Settings window, hidden, before any reading.
-  frSettings& settings = settings_.Get();
+  // While its load step shows a box, a tick from the box's loop takes no sample.
+  const frSettings* settings = settings_.Get();
+  if (settings == nullptr) return;
   const std::wstring text = RateText(Reading(), platform_.locale.DecimalSeparator());
   // Judged against what the box shows now (the user may have typed into it):
   // an unchanged text costs a server round trip for nothing.
-  if (windows_.Text(settings.txtDisp) != text) windows_.SetText(settings.txtDisp, text);
+  if (windows_.Text(settings->txtDisp) != text) windows_.SetText(settings->txtDisp, text);
   if (!(Reading() > 0)) return;  // NaN is not above zero
 
   PulseLockKey(platform_.keyboard, kVkScrollLock);

@@ -40,19 +40,33 @@ class FormSingleton {
   explicit FormSingleton(std::function<std::unique_ptr<T>()> make) : make_(std::move(make)) {}
 
   bool Exists() const { return form_ != nullptr && form_->Loaded(); }
-  T& Get() {
+  // Null while the window is being created: a load step that shows a message
+  // box runs a nested message loop, and a tick or menu choice handled there
+  // must neither make a second window nor use the unfinished one.
+  T* Get() {
+    if (creating_) return nullptr;
     if (!Exists()) {
       form_.reset();
-      form_ = make_();
+      creating_ = true;
+      try {
+        form_ = make_();
+      } catch (...) {
+        creating_ = false;
+        throw;
+      }
+      creating_ = false;
     }
-    return *form_;
+    return form_.get();
   }
   // Showing creates the window first if needed.
-  void Show() { Get().Show(); }
+  void Show() {
+    if (T* form = Get()) form->Show();
+  }
 
  private:
   std::function<std::unique_ptr<T>()> make_;
   std::unique_ptr<T> form_;
+  bool creating_ = false;
 };
 
 }  // namespace np

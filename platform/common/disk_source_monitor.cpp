@@ -1,6 +1,7 @@
-// SystemMonitor1 over a disk rate source: told once, reopened quietly.
+// SystemMonitor1 over a disk rate source: told when news, reopened quietly.
 #include "platform/common/disk_source_monitor.h"
 
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -23,20 +24,18 @@ class DiskSourceMonitor final : public SystemMonitor {
       source_->Collect();
     } catch (const RuntimeError& e) {
       Lose(e.what());
-      return;
     }
-    told_ = false;  // working again: its next failure is news
+    if (!working_since_) working_since_ = clock_.NowMs();
     listener_.OnSampleCollected();
   }
 
   double CounterValue(std::int16_t position) override {
     if (position != 1) throw RuntimeError("there is no counter at position " + std::to_string(position));
-    if (!source_) throw RuntimeError(why_);
+    if (!source_) throw RuntimeError(why_, Telling::kNot);  // lost earlier in this sample, and told then
     try {
       return source_->Value();
     } catch (const RuntimeError& e) {
       Lose(e.what());
-      throw;
     }
   }
 
@@ -47,21 +46,26 @@ class DiskSourceMonitor final : public SystemMonitor {
   }
 
   bool Reopen() {
-    Tell();  // a source that could not be opened at start is told at the first tick
+    if (!told_) Tell();  // a source that could not be opened at start is told at the first tick
     if (clock_.NowMs() - tried_at_ < kReopenIntervalMs) return false;
     Open();
     return source_ != nullptr;
   }
 
-  void Lose(std::string why) {
+  [[noreturn]] void Lose(std::string why) {
     source_.reset();  // a failed query or file may never recover: open anew
     why_ = std::move(why);
     tried_at_ = clock_.NowMs();
     Tell();
   }
 
-  void Tell() {
-    if (!std::exchange(told_, true)) throw RuntimeError(why_);
+  // Stops the sample; the user hears of it the first time, and again only
+  // after the source has worked for kRetellAfterMs since.
+  [[noreturn]] void Tell() {
+    const bool news = !told_ || (working_since_ && clock_.NowMs() - *working_since_ >= kRetellAfterMs);
+    told_ = true;
+    working_since_.reset();
+    throw RuntimeError(why_, news ? Telling::kAgain : Telling::kNot);
   }
 
   DiskRateSources& sources_;
@@ -70,6 +74,7 @@ class DiskSourceMonitor final : public SystemMonitor {
   std::unique_ptr<DiskRateSource> source_;
   std::string why_;
   std::uint64_t tried_at_ = 0;
+  std::optional<std::uint64_t> working_since_;  // the first good collect since the source was (re)opened
   bool told_ = false;
 };
 

@@ -12,9 +12,13 @@ namespace np {
 // A lost source is reopened at most this often, quietly: a source that stays
 // away must not cost anything per tick nor bury the user in messages.
 inline constexpr std::uint64_t kReopenIntervalMs = 1000;
+// A lost source is told again only after it has worked again this long: a
+// counter that comes and goes must not raise a box after every dismissal.
+inline constexpr std::uint64_t kRetellAfterMs = 60000;
 
-// The failure that loses a source is thrown once; samples are skipped until a
-// reopened source collects again, and a later failure is news again.
+// The failure that loses a source stops the sample; the user hears of it the
+// first time and after kRetellAfterMs of work since. Samples are skipped until
+// a reopened source collects again.
 class DiskSourceMonitors final : public SystemMonitors {
  public:
   DiskSourceMonitors(DiskRateSources& sources, Clock& clock) : sources_(sources), clock_(clock) {}

@@ -7,9 +7,10 @@ namespace {
 constexpr unsigned kMbIconExclamation = 0x30;
 }
 
-void ErrorReporter::Report(const std::string& what) noexcept {
+void ErrorReporter::Report(const std::string& what, Telling telling) noexcept {
+  if (box_open_ || telling == Telling::kNot) return;
   try {
-    if (box_open_ || !shown_.insert(what).second) return;
+    if (!shown_.insert(what).second && telling != Telling::kAgain) return;
   } catch (...) {
     return;  // no memory to remember it: nothing better to do
   }

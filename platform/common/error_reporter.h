@@ -12,14 +12,16 @@ namespace np {
 
 // A failed handler is reported and the program runs on. A 30 ms timer that
 // keeps failing would otherwise bury the user in boxes, so each distinct error
-// is shown once per run, and errors raised while a box is open (its modal loop
-// still delivers timer ticks) are not shown at all.
+// is shown once per run unless its thrower tells otherwise, and errors raised
+// while a box is open (its modal loop still delivers timer ticks) are not shown
+// at all.
 class ErrorReporter final : public ErrorSink {
  public:
   ErrorReporter(MessageBoxes& boxes, TextCodec& codec, std::wstring caption)
       : boxes_(boxes), codec_(codec), caption_(std::move(caption)) {}
 
-  void Report(const std::string& what) noexcept override;
+  using ErrorSink::Report;
+  void Report(const std::string& what, Telling telling) noexcept override;
 
  private:
   MessageBoxes& boxes_;

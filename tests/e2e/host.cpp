@@ -141,7 +141,7 @@ class Referrer final : public np::Form {
  private:
   // As a sample does: writes the box only when it shows something else.
   void OnTimer(int) override {
-    const np::ControlId box = program_.Settings().Get().txtDisp;
+    const np::ControlId box = program_.Settings().Get()->txtDisp;
     if (windows_.Text(box) != L"0") windows_.SetText(box, L"0");
   }
   np::Program& program_;
@@ -245,7 +245,7 @@ void PumpPending() {
 // closes it: every object the window makes on the way is made once per cycle.
 void AboutCycle(np::Win32Platform& win32, np::Program& program, bool shown) {
   np::RunHandler(win32.errors, [&] { shown ? program.About().Show() : static_cast<void>(program.About().Get()); });
-  HWND w = reinterpret_cast<HWND>(win32.windows.Handle(program.About().Get().Id()));
+  HWND w = reinterpret_cast<HWND>(win32.windows.Handle(program.About().Get()->Id()));
   UpdateWindow(w);
   SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(100, 208));  // over Label3
   PumpPending();
@@ -270,7 +270,7 @@ int AboutCycles(np::Win32Platform& win32, int hidden, int shown) {
 int About(np::Win32Platform& win32) {
   np::Program program(win32.platform);
   np::RunHandler(win32.errors, [&] { program.About().Show(); });
-  np::frAbout& about = program.About().Get();
+  np::frAbout& about = *program.About().Get();
   PrintAboutWindow(reinterpret_cast<HWND>(win32.windows.Handle(about.Id())));
   AnimationWatch watch(win32.platform, about);
   return np::Win32Platform::RunMessageLoop();
@@ -289,7 +289,7 @@ int main(int argc, char** argv) {
   if (mode != "settings") return 2;
   np::Program program(win32.platform);
   np::RunHandler(win32.errors, [&] { program.Settings().Show(); });
-  PrintIconSize(reinterpret_cast<HWND>(win32.windows.Handle(program.Settings().Get().Id())));
+  PrintIconSize(reinterpret_cast<HWND>(win32.windows.Handle(program.Settings().Get()->Id())));
   Referrer referrer(win32.platform, program);
   return np::Win32Platform::RunMessageLoop();
 }

@@ -123,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const double decision = steady ? text : ReadingFrom(in), hold = steady ? text : ReadingFrom(in);
     const std::size_t first_event = fake.keyboard.Events().size();
     Sample(fake, text, decision, hold);
-    FUZZ_CHECK(fake.windows.Text(program.Settings().Get().txtDisp) == ReferenceText(text, fake.locale.separator));
+    FUZZ_CHECK(fake.windows.Text(program.Settings().Get()->txtDisp) == ReferenceText(text, fake.locale.separator));
     if (decision > 0) {
       CheckFlash(fake, first_event, hold);
     } else {

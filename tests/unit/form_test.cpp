@@ -22,7 +22,7 @@ TEST(FormSingleton, CreatesOnFirstReferenceAndAgainAfterTheUserClosedIt) {
   int loads = 0;
   FormSingleton<Counted> counted([&] { return std::make_unique<Counted>(fake.windows, loads); });
   EXPECT_FALSE(counted.Exists());
-  const WindowId first = counted.Get().Id();
+  const WindowId first = counted.Get()->Id();
   counted.Get();
   counted.Show();
   counted.Show();
@@ -31,7 +31,7 @@ TEST(FormSingleton, CreatesOnFirstReferenceAndAgainAfterTheUserClosedIt) {
 
   fake.windows.UserClose(first);
   EXPECT_FALSE(counted.Exists());
-  const WindowId second = counted.Get().Id();
+  const WindowId second = counted.Get()->Id();
   EXPECT_EQ(loads, 2);
   EXPECT_NE(second, first);
   EXPECT_FALSE(fake.windows.Find(second)->visible) << "a reference creates it hidden";

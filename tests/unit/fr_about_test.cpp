@@ -25,7 +25,7 @@ constexpr Point kLabel3{"Label3", 100, 208}, kLabel6{"Label6", 100, 184}, kLabel
 
 class AboutTest : public ::testing::Test {
  protected:
-  frAbout& About() { return program.About().Get(); }
+  frAbout& About() { return *program.About().Get(); }
   WindowId Form() { return About().Id(); }
   const FakeControl& Control(ControlId id) { return fake.windows.Control(id); }
   Colour Fore(ControlId label) { return Control(label).label->fore_colour; }

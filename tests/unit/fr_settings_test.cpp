@@ -28,7 +28,7 @@ class SettingsTest : public ::testing::Test {
 
   std::optional<StoredValue> Entry() const { return fake.registry.GetValue(kHkeyLocalMachine, kRunKey, L"pellumin"); }
   void SetEntry(const StoredValue& v) { fake.registry.SetValue(kHkeyLocalMachine, kRunKey, L"pellumin", v.type, v.bytes); }
-  frSettings& Window() { return program.Settings().Get(); }
+  frSettings& Window() { return *program.Settings().Get(); }
   int Box() { return fake.windows.CheckValue(Window().chkAutoRun); }
   void Click() { fake.windows.UserClick(Window().chkAutoRun); }
   void TearDown() override { EXPECT_EQ(fake.registry.OpenHandleCount(), 0u); }
@@ -64,7 +64,7 @@ TEST_F(SettingsTest, AnyExistingEntryTicksTheBoxAndIsRewrittenWithTheCurrentPath
     FakePlatform fresh;
     fresh.registry.SetValue(kHkeyLocalMachine, kRunKey, L"PELLUMIN", value.type, value.bytes);
     Program p(fresh.platform);
-    EXPECT_EQ(fresh.windows.CheckValue(p.Settings().Get().chkAutoRun), 1) << value.type;
+    EXPECT_EQ(fresh.windows.CheckValue(p.Settings().Get()->chkAutoRun), 1) << value.type;
     EXPECT_EQ(fresh.registry.GetValue(kHkeyLocalMachine, kRunKey, L"pellumin"), kCurrentEntry) << value.type;
     EXPECT_EQ(fresh.registry.ValueCount(kHkeyLocalMachine, kRunKey), 1u);
   }
@@ -109,7 +109,7 @@ TEST_F(SettingsTest, TheBoxShowsWhetherTheEntryExistsAfterEveryFailure) {
     f.registry.SetReadOnly(kHkeyLocalMachine, kRunKey, c.read_only);
     if (c.fail_store) f.registry.FailNext(FakeRegistry::Op::kSet, kErrorAccessDenied);
     Program p(f.platform);
-    const ControlId box = p.Settings().Get().chkAutoRun;
+    const ControlId box = p.Settings().Get()->chkAutoRun;
     for (int i = 0; i < c.clicks; ++i) f.windows.UserClick(box);
     EXPECT_EQ(f.windows.CheckValue(box), c.box);
     EXPECT_EQ(f.registry.GetValue(kHkeyLocalMachine, kRunKey, L"pellumin"), c.before);
@@ -150,13 +150,13 @@ TEST_F(SettingsTest, EntryNameAndDataFollowTheRunningExecutable) {
     fresh.registry.CreateKey(kHkeyLocalMachine, kRunKey);
     fresh.app.module_file_name = c.module;
     Program p(fresh.platform);
-    fresh.windows.UserClick(p.Settings().Get().chkAutoRun);
+    fresh.windows.UserClick(p.Settings().Get()->chkAutoRun);
     const auto stored = fresh.registry.GetValue(kHkeyLocalMachine, kRunKey, c.name);
     if (c.data) {
       EXPECT_EQ(stored, (StoredValue{kRegSz, Sz(*c.data)})) << *c.data;
     } else {
       EXPECT_FALSE(stored);
-      EXPECT_EQ(fresh.windows.CheckValue(p.Settings().Get().chkAutoRun), 0);
+      EXPECT_EQ(fresh.windows.CheckValue(p.Settings().Get()->chkAutoRun), 0);
     }
   }
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <optional>
 #include <tuple>
+#include <utility>
 
 #include "platform/fake/fake_platform.h"
 #include "program/program.h"
@@ -85,6 +86,28 @@ TEST_F(TrayMenuTest, AboutAndSettingsShowTheirOneWindow) {
   }
 }
 
+// A box raised by a load step runs a nested message loop: ticks and a menu
+// choice handled there find the window still being made and leave it alone.
+TEST_F(TrayMenuTest, WhileALoadStepShowsABoxNoSecondWindowIsMadeAndNoSampleTaken) {
+  fake.registry.CreateKey(kHkeyLocalMachine, kRunKey);
+  fake.registry.SetValue(kHkeyLocalMachine, kRunKey, L"pellumin", kRegSz, {'x', 0});
+  const std::wstring name = std::exchange(fake.app.module_file_name, L"");  // the load step reports it
+  fake.boxes.while_open = [&] {
+    fake.boxes.while_open = nullptr;
+    fake.app.module_file_name = name;
+    fake.RunFor(300);
+    Choose(L"Settings");
+    EXPECT_EQ(fake.disks.Readings(), 0);
+    EXPECT_EQ(Count("RegOpenKeyExA"), 0u);
+  };
+  fake.RunFor(30);
+  ASSERT_EQ(fake.boxes.Shown().size(), 1u);
+  EXPECT_EQ(Count("CreateForm \"Settings\""), 1u);
+  EXPECT_EQ(Count("ShowForm"), 0u);
+  Choose(L"Settings");
+  EXPECT_TRUE(fake.windows.Find(program.Settings().Get()->Id())->visible) << "the one made is whole and shown";
+}
+
 TEST_F(TrayMenuTest, ExitRemovesTheIconUnloadsSweepsBackAndEndsFromInsideTheMenu) {
   fake.keyboard.SetLock(kVkCapsLock, true);
   const WindowId main = program.Main()->Id();
@@ -125,11 +148,11 @@ TEST_F(TrayMenuTest, RoundsOfEveryJourneyLeaveNothingBehind) {
     fake.disks.Script({3, 0, 12, 40, 0});
     Choose(L"About");
     fake.RunFor(round * 7 % 1500);  // closed at every stage of the animation
-    fake.windows.UserClose(program.About().Get().Id());
+    fake.windows.UserClose(program.About().Get()->Id());
     Choose(L"Settings");
-    fake.windows.UserClick(program.Settings().Get().chkAutoRun);
-    fake.windows.UserClick(program.Settings().Get().chkAutoRun);
-    fake.windows.UserClose(program.Settings().Get().Id());
+    fake.windows.UserClick(program.Settings().Get()->chkAutoRun);
+    fake.windows.UserClick(program.Settings().Get()->chkAutoRun);
+    fake.windows.UserClose(program.Settings().Get()->Id());
     Choose(L"");
     fake.disks.available = round % 10 != 5;  // now and then the source goes away
     fake.RunFor(1200);
