@@ -5,13 +5,14 @@
 #include <utility>
 
 #include "about/maker.h"
+#include "resources/product.h"
 #include "resources/resource_ids.h"
 
 namespace np {
 
 namespace {
 
-const FormDesign kAboutDesign{kAboutCaption, 7470, 4440, FormKind::kFixedDialog};
+const FormDesign kAboutDesign{kNameAndVersion, 7470, 4440, FormKind::kFixedDialog};
 const FontDesign kLabelFont{L"Arial", 9, 400, false, kAnsiCharset};
 const FontDesign kLinkFont{L"Arial", 9, 400, true, kAnsiCharset};
 constexpr int kLineWidthPixels = 6;
@@ -20,7 +21,6 @@ constexpr int kLineWidthPixels = 6;
 // They take the room up to the next column (Label1, Label8) instead.
 constexpr int kLinkWidthTwips = 2385;
 constexpr float kLineStep = 100.0f;
-constexpr wchar_t kMailSubject[] = L"Norvane Pellumin";
 
 std::wstring VisitTip() { return std::wstring(L"Visit ") + kMakerWebHost; }
 
@@ -60,7 +60,7 @@ frAbout::frAbout(Platform& platform)
           Id(), Notice({3360, 2640, 3975, 255}, L"This Software is completly free! Enjoy it!", Alignment::kLeft))),
       Label7(windows_.AddLabel(Id(), Plain({120, 3000, 735, 255}, L"E-Mail:", Alignment::kCentre))),
       Label3(windows_.AddLabel(Id(), Link({960, 3000, kLinkWidthTwips, 255}, kMakerMailAddress, L"Send E-Mail"))),
-      Label8(windows_.AddLabel(Id(), Plain({3360, 3000, 3375, 255}, L"Norvane Pellumin Ver.: 1.0"))),
+      Label8(windows_.AddLabel(Id(), Plain({3360, 3000, 3375, 255}, kVersionLine))),
       Line1(windows_.AddLine(Id(), Across(3600.0f))),
       Label4(windows_.AddLabel(Id(), Plain({0, 3840, 7455, 255}, kAuthorLine, Alignment::kCentre))),
       Label2(windows_.AddLabel(Id(), Notice({0, 4080, 7455, 255}, kRightsNotice, Alignment::kCentre))),
@@ -102,7 +102,7 @@ void frAbout::Label6_MouseMove() { windows_.SetForeColour(Label6, kSysHighlight)
 
 void frAbout::Label3_Click() {
   // Not percent-encoded: the shell takes the blank of the subject as it is.
-  Open(std::wstring(L"mailto:") + kMakerMailAddress + L"?Subject=" + kMailSubject + L"&Body=");
+  Open(std::wstring(L"mailto:") + kMakerMailAddress + L"?Subject=" + kProductName + L"&Body=");
 }
 
 void frAbout::Label6_Click() { OpenWebSite(); }

@@ -7,7 +7,6 @@
 
 namespace np {
 
-inline constexpr wchar_t kAboutCaption[] = L"Norvane Pellumin v1.0";
 inline constexpr Colour kLinkBlue = 0x00FF0000;
 inline constexpr int kAboutTimer1 = 1;
 inline constexpr std::uint32_t kAboutTimer1IntervalMs = 1;

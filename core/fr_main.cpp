@@ -5,6 +5,7 @@
 
 #include "core/led_patterns.h"
 #include "core/rate.h"
+#include "resources/product.h"
 
 namespace np {
 
@@ -24,7 +25,7 @@ void frMain::Form_Load() {
   if (platform_.app.PrevInstance()) {
     // Nothing runs but the box: its modal loop would deliver ticks, and a
     // sampling copy would flash over the first one and rewrite its Run entry.
-    platform_.boxes.Show(kAlreadyRunning, kAppTitle, kMbOk);
+    platform_.boxes.Show(kAlreadyRunning, kProductName, kMbOk);
     platform_.app.EndProcess();
     return;
   }
@@ -38,7 +39,7 @@ void frMain::Form_Load() {
   data.uFlags = kNifMessage | kNifIcon | kNifTip;
   data.uCallbackMessage = kTrayCallbackMessage;
   data.hIcon = windows_.IconHandle(Id());
-  data.szTip = PaddedTip(kTrayTip);
+  data.szTip = PaddedTip(kNameAndVersion);
   data.cbSize = sizeof(AnsiNotifyIconData);
   CallTrayShell(kNimAdd);
 }

@@ -10,7 +10,6 @@
 namespace np {
 
 inline constexpr std::uint32_t kTrayCallbackMessage = 512;  // arrives as WM_MOUSEMOVE
-inline constexpr wchar_t kTrayTip[] = L"Norvane Pellumin v1.0";
 
 // Same fields as the shell record, but the tip is held wide.
 struct TrayIconRecord {

@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 portable=$(git ls-files 'core/*.cpp' 'settings/*.cpp' 'about/*.cpp' 'program/*.cpp' 'platform/common/*.cpp')
-win32=$(git ls-files 'platform/win32/*.cpp')
+win32=$(git ls-files 'platform/win32/*.cpp' 'app/*.cpp')
 
 # clang reads the mingw-w64 sources with g++'s own header search list.
 mingw_args=(--extra-arg=--target=i686-w64-mingw32 --extra-arg=-nostdinc++)
@@ -25,7 +25,7 @@ echo "$win32" | tidy -p build/i686 "${mingw_args[@]}" || status=1
 echo "== cppcheck"
 cppcheck --std=c++20 --language=c++ --enable=warning,style,performance,portability --library=windows \
   --inline-suppr --suppressions-list=.cppcheck-suppressions --error-exitcode=1 --quiet \
-  -I . -D_WIN32 -DWIN32_LEAN_AND_MEAN core settings about program runtime platform/common platform/win32 || status=1
+  -I . -D_WIN32 -DWIN32_LEAN_AND_MEAN core settings about program runtime platform/common platform/win32 app || status=1
 
 [ "$status" -eq 0 ] && echo "No findings."
 exit "$status"

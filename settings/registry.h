@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/api/registry.h"
+#include "platform/api/registry_api.h"
 #include "platform/api/text_codec.h"
 #include "settings/variant.h"
 

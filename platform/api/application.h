@@ -5,9 +5,6 @@
 
 namespace np {
 
-// The application title: the caption of the program's message boxes.
-inline constexpr wchar_t kAppTitle[] = L"Norvane Pellumin";
-
 class Application {
  public:
   virtual ~Application() = default;

@@ -5,7 +5,7 @@
 #include "platform/api/error_sink.h"
 #include "platform/api/keyboard.h"
 #include "platform/api/message_box.h"
-#include "platform/api/registry.h"
+#include "platform/api/registry_api.h"
 #include "platform/api/shell.h"
 #include "platform/api/system_monitor.h"
 #include "platform/api/text_codec.h"

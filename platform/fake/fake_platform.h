@@ -9,6 +9,7 @@
 #include "platform/fake/fake_registry.h"
 #include "platform/fake/fake_text_codec.h"
 #include "platform/fake/fake_window_system.h"
+#include "resources/product.h"
 
 namespace np {
 
@@ -29,7 +30,7 @@ class FakePlatform {
   FakeMessageBoxes boxes{log};
   FakeShell shell{log};
   FakeTextCodec codec;
-  ErrorReporter errors{boxes, codec, kAppTitle};
+  ErrorReporter errors{boxes, codec, kProductName};
   FakeWindowSystem windows{clock, log, errors};
   FakeRegistry registry;
   FakeDiskRateSources disks{log};

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/api/registry.h"
+#include "platform/api/registry_api.h"
 #include "platform/fake/call_log.h"
 
 namespace np {

@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "resources/product.h"
 #include "resources/resource_ids.h"
 
 namespace np {
@@ -24,7 +25,7 @@ bool IsDialogKey(MSG& msg) {
 }  // namespace
 
 Win32Platform::Win32Platform(HINSTANCE instance)
-    : errors(boxes, codec, kAppTitle), windows(instance, LoadAppIcon(instance), errors) {
+    : errors(boxes, codec, kProductName), windows(instance, LoadAppIcon(instance), errors) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
   if (!InitCommonControlsEx(&controls)) errors.Report("cannot initialise the common controls");
 }

@@ -1,6 +1,6 @@
 // The registry calls of the Registry module, on advapi32's ANSI functions.
 #pragma once
-#include "platform/api/registry.h"
+#include "platform/api/registry_api.h"
 
 namespace np {
 

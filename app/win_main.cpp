@@ -1,4 +1,4 @@
-// The entry point: the Win32 services, the program, and the message loop.
+// pellumin.exe's entry point: the Win32 services, the program, and the message loop.
 #include <windows.h>
 
 #include <cstdlib>
