@@ -68,27 +68,25 @@ HCURSOR DrawnControls::Cursor(int resource) {
   return cursor;
 }
 
-// One tooltip window serves all drawn controls, each as a rectangle of the
-// window. A missing tooltip is reported, but the window works without it.
-void DrawnControls::AddTool(ControlId id, const RECT& bounds, const std::wstring& text) {
-  if (text.empty()) return;
-  if (tooltip_ == nullptr) {
-    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance_, nullptr);
-    if (tooltip_ == nullptr) {
-      errors_.Report("cannot create a tooltip");
+void AddTooltipTool(HINSTANCE instance, HWND window, HWND& tooltip, const ToolDesign& tool, ErrorSink& errors) {
+  if (tool.text.empty()) return;
+  if (tooltip == nullptr) {
+    tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr, instance, nullptr);
+    if (tooltip == nullptr) {
+      errors.Report("cannot create a tooltip");
       return;
     }
   }
-  std::string ansi = ToAnsiCp(text);
+  std::string ansi = ToAnsiCp(tool.text);
   TOOLINFOA info{};
-  info.cbSize = TTTOOLINFOA_V2_SIZE;
-  info.uFlags = TTF_SUBCLASS;
-  info.hwnd = window_;
-  info.uId = id;
-  info.rect = bounds;
+  info.cbSize = TTTOOLINFOA_V2_SIZE;  // accepted by every common-controls version
+  info.uFlags = TTF_SUBCLASS | (tool.child != nullptr ? TTF_IDISHWND : 0u);
+  info.hwnd = window;
+  info.uId = tool.child != nullptr ? reinterpret_cast<UINT_PTR>(tool.child) : tool.id;
+  info.rect = tool.bounds;
   info.lpszText = ansi.data();  // the tooltip keeps a copy
-  if (!SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info))) errors_.Report("cannot add a tooltip");
+  if (!SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info))) errors.Report("cannot add a tooltip");
 }
 
 void DrawnControls::AddLabel(ControlId id, const LabelDesign& d) {
@@ -96,7 +94,7 @@ void DrawnControls::AddLabel(ControlId id, const LabelDesign& d) {
   HFONT font = Font(d.font);
   HCURSOR cursor = Cursor(d.pointer_resource);
   items_.push_back({id, bounds, cursor, Label{d, ToAnsiCp(d.caption), font}});
-  AddTool(id, bounds, d.tooltip);
+  AddTooltipTool(instance_, window_, tooltip_, {d.tooltip, nullptr, id, bounds}, errors_);
 }
 
 // Shown unscaled: the control takes the bitmap's size, whatever the DPI.
@@ -112,7 +110,7 @@ void DrawnControls::AddPicture(ControlId id, const PictureDesign& d) {
   const int left = TwipsToPixels(d.rect.left, dpi_), top = TwipsToPixels(d.rect.top, dpi_);
   const RECT bounds{left, top, left + info.bmWidth, top + info.bmHeight};
   items_.push_back({id, bounds, Cursor(d.pointer_resource), Picture{bitmap}});
-  AddTool(id, bounds, d.tooltip);
+  AddTooltipTool(instance_, window_, tooltip_, {d.tooltip, nullptr, id, bounds}, errors_);
 }
 
 void DrawnControls::AddLine(ControlId id, const LineDesign& d) { items_.push_back({id, LineBounds(d), nullptr, d}); }

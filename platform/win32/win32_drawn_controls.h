@@ -13,6 +13,20 @@
 
 namespace np {
 
+// A tool of a window's one tooltip window: a child control, or else the
+// rectangle `bounds` of the window itself known by `id`.
+struct ToolDesign {
+  const std::wstring& text;
+  HWND child;
+  UINT_PTR id;
+  RECT bounds;
+};
+
+// Adds the tool, making the tooltip window (owned by `window`) first if
+// `tooltip` is null. A tooltip that cannot be had is reported, but the window
+// works without it.
+void AddTooltipTool(HINSTANCE instance, HWND window, HWND& tooltip, const ToolDesign& tool, ErrorSink& errors);
+
 class DrawnControls {
  public:
   DrawnControls(HINSTANCE instance, HWND window, int dpi, ErrorSink& errors);
@@ -56,7 +70,6 @@ class DrawnControls {
   Item& Find(ControlId id);
   HFONT Font(const FontDesign& design);
   HCURSOR Cursor(int resource);
-  void AddTool(ControlId id, const RECT& bounds, const std::wstring& text);
   int Pixels(float twips) const;
   RECT LineBounds(const LineDesign& line) const;
   void Draw(HDC dc, const RECT& update) const;

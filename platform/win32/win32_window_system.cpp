@@ -149,27 +149,6 @@ HWND Win32WindowSystem::CreateChild(WindowId form, ControlId id, const char* cls
   return child;
 }
 
-// A missing tooltip is reported, but the window works without it.
-void Win32WindowSystem::AddTooltip(HWND parent, HWND tool, const std::wstring& text) {
-  HWND tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr, instance_, nullptr);
-  if (tip == nullptr) {
-    errors_.Report("cannot create a tooltip");
-    return;
-  }
-  std::string ansi = ToAnsiCp(text);
-  TOOLINFOA info{};
-  info.cbSize = TTTOOLINFOA_V2_SIZE;  // accepted by every common-controls version
-  info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  info.hwnd = parent;
-  info.uId = reinterpret_cast<UINT_PTR>(tool);
-  info.lpszText = ansi.data();
-  if (!SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info))) {
-    DestroyWindow(tip);
-    errors_.Report("cannot add a tooltip");
-  }
-}
-
 ControlId Win32WindowSystem::AddCheckBox(WindowId form, const TwipsRect& rect, const std::wstring& caption) {
   const ControlId id = next_control_++;
   CreateChild(form, id, "BUTTON", BS_AUTOCHECKBOX, 0, rect, caption);
@@ -180,7 +159,8 @@ ControlId Win32WindowSystem::AddTextBox(WindowId form, const TwipsRect& rect, co
   const ControlId id = next_control_++;
   HWND edit = CreateChild(form, id, "EDIT", ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, rect, L"");
   controls_.at(id).text_box = true;
-  AddTooltip(window(form).hwnd, edit, tooltip);
+  Window& w = window(form);
+  AddTooltipTool(instance_, w.hwnd, w.tooltip, {tooltip, edit, 0, {}}, errors_);
   return id;
 }
 

@@ -45,6 +45,7 @@ class Win32WindowSystem final : public WindowSystem {
     HWND hwnd = nullptr;
     FormEvents* events = nullptr;
     std::unique_ptr<DrawnControls> drawn{};  // made with the first drawn control
+    HWND tooltip = nullptr;                // of its child controls; it goes with the window
     ControlId pressed = 0;                 // the drawn control a button went down on
     MouseButton pressed_button = MouseButton::kLeft;
   };
@@ -70,7 +71,6 @@ class Win32WindowSystem final : public WindowSystem {
   HWND control(ControlId id);
   HWND CreateChild(WindowId form, ControlId id, const char* cls, DWORD style, DWORD ex_style, const TwipsRect& rect,
                    const std::wstring& text);
-  void AddTooltip(HWND parent, HWND tool, const std::wstring& text);
   int Pixels(int twips) const;
 
   HINSTANCE instance_;
