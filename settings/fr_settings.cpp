@@ -53,7 +53,7 @@ void frSettings::chkAutoRun_Click() {
     throw;
   }
   if (value == 1) {
-    RegWriteValueEntry(Registry(), kHkeyLocalMachine, kRunKey, name, Variant::Str(EntryCommand(name)));
+    RegWriteValueEntry(Registry(), kHkeyLocalMachine, kRunKey, name, Variant(vt::kBstr, 0, EntryCommand(name)));
   } else {
     RegDeleteValueEntry(Registry(), kHkeyLocalMachine, kRunKey, name);
   }

@@ -86,7 +86,7 @@ std::int32_t ReadString(RegistryContext reg, RegKey key, const std::wstring& nam
   const std::int32_t status =
       reg.api.RegQueryValueExA(key, name, &type, reinterpret_cast<std::uint8_t*>(buffer.data()), &byte_count);
   if (status != kErrorSuccess) return status;
-  out = Variant::Str(reg.codec.FromAnsi(buffer));
+  out = Variant(vt::kBstr, 0, reg.codec.FromAnsi(buffer));
   return kErrorSuccess;
 }
 
@@ -100,7 +100,7 @@ std::int32_t ReadDword(RegistryContext reg, RegKey key, const std::wstring& name
   if (status != kErrorSuccess) return status;
   const std::uint32_t bits =
       field[0] | (std::uint32_t{field[1]} << 8) | (std::uint32_t{field[2]} << 16) | (std::uint32_t{field[3]} << 24);
-  out = Variant::I4(static_cast<std::int32_t>(bits));
+  out = Variant(vt::kI4, static_cast<std::int32_t>(bits));
   return kErrorSuccess;
 }
 

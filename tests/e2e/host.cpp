@@ -59,17 +59,17 @@ bool ParseData(int argc, char** argv, Variant* data) {
   const std::string kind = argc > 0 ? argv[0] : "";
   const char* arg = argc == 2 ? argv[1] : nullptr;
   if (kind == "bool" && argc == 1)
-    *data = Variant::Bool(true);
+    *data = Variant(np::vt::kBool, -1);
   else if (kind == "empty" && argc == 1)
     *data = Variant();
   else if (kind == "sz" && arg)
-    *data = Variant::Str(Unescape(arg));
+    *data = Variant(np::vt::kBstr, 0, Unescape(arg));
   else if (kind == "i2" && arg)
-    *data = Variant::I2(static_cast<std::int16_t>(std::strtol(arg, nullptr, 0)));
+    *data = Variant(np::vt::kI2, static_cast<std::int16_t>(std::strtol(arg, nullptr, 0)));
   else if (kind == "i4" && arg)
-    *data = Variant::I4(static_cast<std::int32_t>(std::strtoll(arg, nullptr, 0)));
+    *data = Variant(np::vt::kI4, static_cast<std::int32_t>(std::strtoll(arg, nullptr, 0)));
   else if (kind == "r8" && arg)
-    *data = Variant::R8(std::strtod(arg, nullptr));
+    *data = Variant(np::vt::kR8, 0);
   else
     return false;
   return true;
@@ -82,7 +82,7 @@ int Registry(np::Platform& platform, int argc, char** argv) {
   const std::wstring key = Unescape(argv[1]), name = Unescape(argv[2]);
   std::int32_t status = 0;
   // A read never yields a double, so this one shows the value untouched.
-  Variant data = Variant::R8(2.5);
+  Variant data(np::vt::kR8, 0);
   if (command == "read" && argc == 3)
     status = np::RegReadValueEntry(reg, np::kHkeyLocalMachine, key, name, data);
   else if (command == "delete" && argc == 3)
@@ -96,8 +96,6 @@ int Registry(np::Platform& platform, int argc, char** argv) {
   std::printf("type=%u\n", static_cast<unsigned>(data.Type()));
   if (data.Type() == np::vt::kBstr)
     std::printf("value=%s\n", Escape(data.String()).c_str());
-  else if (data.Type() == np::vt::kR8)
-    std::printf("value=%g\n", data.Double());
   else
     std::printf("value=%ld\n", static_cast<long>(data.Long()));
   return 0;

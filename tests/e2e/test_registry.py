@@ -9,7 +9,7 @@ from wine import win_path
 
 SUB_KEY = r"SOFTWARE\NorvaneE2E"
 KEY = "HKLM\\" + SUB_KEY
-UNTOUCHED = {"type": "5", "value": "2.5"}  # what the host puts in before a read
+UNTOUCHED = {"type": "5", "value": "0"}  # what the host puts in before a read
 
 
 @pytest.fixture(scope="module")

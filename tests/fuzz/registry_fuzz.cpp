@@ -23,7 +23,7 @@ using Value = std::optional<StoredValue>;
 
 constexpr wchar_t kNotAnsi = L'\u20ac';  // beyond the fake's code page
 // Reads never produce a double, so this shows whether varData was touched.
-const Variant kUntouched = Variant::R8(2.5);
+const Variant kUntouched = Variant(vt::kR8, 0);
 
 struct Failures {
   std::optional<std::int32_t> open, size_query, data_query, store, remove, close;
@@ -65,15 +65,15 @@ std::optional<std::int32_t> FailureFrom(FuzzedDataProvider& in) {
 Variant VariantFrom(FuzzedDataProvider& in) {
   switch (in.ConsumeIntegralInRange(0, 4)) {
     case 0:
-      return Variant::I2(in.ConsumeIntegral<std::int16_t>());
+      return Variant(vt::kI2, in.ConsumeIntegral<std::int16_t>());
     case 1:
-      return Variant::I4(in.ConsumeIntegral<std::int32_t>());
+      return Variant(vt::kI4, in.ConsumeIntegral<std::int32_t>());
     case 2:
-      return Variant::Str(TextFrom(in));
+      return Variant(vt::kBstr, 0, TextFrom(in));
     case 3:
-      return Variant::R8(in.ConsumeFloatingPoint<double>());
+      return Variant(vt::kR8, 0);
     default:
-      return Variant::OfType(in.ConsumeIntegral<std::uint16_t>());
+      return Variant(in.ConsumeIntegral<std::uint16_t>(), 0);
   }
 }
 
@@ -137,13 +137,13 @@ Variant StringRead(const StoredValue& now, std::size_t size) {
   const bool is_text = now.type == kRegSz || now.type == kRegExpandSz || now.type == 7;
   if (is_text && !now.bytes.empty() && now.bytes.size() < size && now.bytes.back() != 0) text.push_back(L'\0');
   text.resize(size + 1, L' ');
-  return Variant::Str(text);
+  return Variant(vt::kBstr, 0, text);
 }
 
 Variant DwordRead(const StoredValue& now) {
   std::uint32_t bits = 0;
   for (std::size_t i = 0; i < now.bytes.size(); ++i) bits |= std::uint32_t{now.bytes[i]} << (8 * i);
-  return Variant::I4(static_cast<std::int32_t>(bits));
+  return Variant(vt::kI4, static_cast<std::int32_t>(bits));
 }
 
 void CheckRead(const Scenario& s, std::int32_t status, const Variant& got) {

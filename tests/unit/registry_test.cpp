@@ -27,7 +27,7 @@ class StillClock final : public Clock {
 const std::wstring kRun = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kOpenRun = "RegOpenKeyExA HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run 0 ";
 // Reads never produce a double, so this shows whether varData was touched.
-const Variant kUntouched = Variant::R8(2.5);
+const Variant kUntouched = Variant(vt::kR8, 0);
 
 Bytes B(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
@@ -99,7 +99,7 @@ TEST_F(RegistryTest, EachProcedureReturnsTheStatusOfTheStepThatDecides) {
     Store(c.stored_type, B("1234"));
     c.script(fake);
     Variant data = kUntouched;
-    const std::int32_t status = c.proc == kDel ? Delete() : c.proc == kWrite ? Write(Variant::I4(7)) : Read(data);
+    const std::int32_t status = c.proc == kDel ? Delete() : c.proc == kWrite ? Write(Variant(vt::kI4, 7)) : Read(data);
     EXPECT_EQ(status, c.expected);
     const std::vector<std::string> calls = Calls();
     const bool opened = calls.front().find("-> 0 ") != std::string::npos;
@@ -120,15 +120,15 @@ TEST_F(RegistryTest, WriteStoresI2AndI4AsDwordAndStringsAsAnsiWithTheirNul) {
     Bytes bytes;
   };
   const Case cases[] = {
-      {Variant::I2(-1), kRegDword, {0xFF, 0xFF, 0xFF, 0xFF}},
-      {Variant::I2(-2), kRegDword, {0xFE, 0xFF, 0xFF, 0xFF}},
-      {Variant::I2(32767), kRegDword, {0xFF, 0x7F, 0, 0}},
-      {Variant::I4(0x12345678), kRegDword, {0x78, 0x56, 0x34, 0x12}},
-      {Variant::I4(INT32_MIN), kRegDword, {0, 0, 0, 0x80}},
-      {Variant::Str(L"abc"), kRegSz, B(std::string_view("abc\0", 4))},
-      {Variant::Str(L""), kRegSz, {0}},
-      {Variant::Str(L"Gr\u00f6\u00dfe"), kRegSz, B(std::string_view("Gr\xf6\xdf" "e\0", 6))},
-      {Variant::Str(L"C:\\Tools\\app.exe"), kRegSz, B(std::string_view("C:\\Tools\\app.exe\0", 17))},
+      {Variant(vt::kI2, -1), kRegDword, {0xFF, 0xFF, 0xFF, 0xFF}},
+      {Variant(vt::kI2, -2), kRegDword, {0xFE, 0xFF, 0xFF, 0xFF}},
+      {Variant(vt::kI2, 32767), kRegDword, {0xFF, 0x7F, 0, 0}},
+      {Variant(vt::kI4, 0x12345678), kRegDword, {0x78, 0x56, 0x34, 0x12}},
+      {Variant(vt::kI4, INT32_MIN), kRegDword, {0, 0, 0, 0x80}},
+      {Variant(vt::kBstr, 0, L"abc"), kRegSz, B(std::string_view("abc\0", 4))},
+      {Variant(vt::kBstr, 0, L""), kRegSz, {0}},
+      {Variant(vt::kBstr, 0, L"Gr\u00f6\u00dfe"), kRegSz, B(std::string_view("Gr\xf6\xdf" "e\0", 6))},
+      {Variant(vt::kBstr, 0, L"C:\\Tools\\app.exe"), kRegSz, B(std::string_view("C:\\Tools\\app.exe\0", 17))},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "type " << c.data.Type() << " size " << c.bytes.size());
@@ -145,8 +145,8 @@ TEST_F(RegistryTest, WriteStoresI2AndI4AsDwordAndStringsAsAnsiWithTheirNul) {
 }
 
 TEST_F(RegistryTest, WriteOfAnyOtherVariantTypeOpensAndClosesButStoresNothing) {
-  const Variant refused[] = {Variant(), Variant::R8(1.0), Variant::Bool(true), Variant::OfType(vt::kDate),
-                             Variant::OfType(vt::kArray | vt::kI4)};
+  const Variant refused[] = {Variant(), Variant(vt::kR8, 0), Variant(vt::kBool, -1), Variant(vt::kDate, 0),
+                             Variant(vt::kArray | vt::kI4, 0)};
   for (const Variant& data : refused) {
     SCOPED_TRACE(testing::Message() << "type " << data.Type());
     log.Clear();
@@ -182,7 +182,7 @@ TEST_F(RegistryTest, StringReadKeepsTheWholeBufferWithNulAndFiller) {
     Store(kRegSz, c.stored);
     Variant data = kUntouched;
     EXPECT_EQ(Read(data), 0);
-    EXPECT_EQ(data, Variant::Str(c.expected));
+    EXPECT_EQ(data, Variant(vt::kBstr, 0, c.expected));
     ASSERT_EQ(Calls().size(), 4u);
     EXPECT_EQ(Calls()[0], kOpenRun + "0x19 -> 0 " + Handle());
     EXPECT_EQ(Calls()[1], "RegQueryValueExA " + Handle() + " App null 0 -> 0");
@@ -199,11 +199,11 @@ TEST_F(RegistryTest, NumberReadDeliversI4AndNeverOffersMoreThanFourBytes) {
     Variant expected;
   };
   const Case cases[] = {
-      {{0, 0, 0, 0}, 0, Variant::I4(0)},
-      {{0x78, 0x56, 0x34, 0x12}, 0, Variant::I4(0x12345678)},
-      {{0xFF, 0xFF, 0xFF, 0xFF}, 0, Variant::I4(-1)},
-      {{0, 0, 0, 0x80}, 0, Variant::I4(INT32_MIN)},
-      {{0x34, 0x12}, 0, Variant::I4(0x1234)},
+      {{0, 0, 0, 0}, 0, Variant(vt::kI4, 0)},
+      {{0x78, 0x56, 0x34, 0x12}, 0, Variant(vt::kI4, 0x12345678)},
+      {{0xFF, 0xFF, 0xFF, 0xFF}, 0, Variant(vt::kI4, -1)},
+      {{0, 0, 0, 0x80}, 0, Variant(vt::kI4, INT32_MIN)},
+      {{0x34, 0x12}, 0, Variant(vt::kI4, 0x1234)},
       {{1, 2, 3, 4, 5, 6, 7, 8}, kErrorMoreData, kUntouched},  // oversize: refused, not overrun
   };
   for (const Case& c : cases) {
@@ -239,7 +239,7 @@ TEST_F(RegistryTest, MissingValueOrKeyReturnsNotFoundAndCreatesNothing) {
 
   const std::wstring missing = L"SOFTWARE\\Norvane\\Missing";
   EXPECT_EQ(RegReadValueEntry(reg, kHkeyLocalMachine, missing, L"App", data), kErrorFileNotFound);
-  EXPECT_EQ(RegWriteValueEntry(reg, kHkeyLocalMachine, missing, L"App", Variant::Str(L"x")), kErrorFileNotFound);
+  EXPECT_EQ(RegWriteValueEntry(reg, kHkeyLocalMachine, missing, L"App", Variant(vt::kBstr, 0, L"x")), kErrorFileNotFound);
   EXPECT_EQ(RegDeleteValueEntry(reg, kHkeyLocalMachine, missing, L"App"), kErrorFileNotFound);
   EXPECT_EQ(data, kUntouched);
   EXPECT_FALSE(fake.KeyExists(kHkeyLocalMachine, missing));
@@ -259,7 +259,7 @@ TEST_F(RegistryTest, DeleteRemovesOnlyThatValue) {
 TEST_F(RegistryTest, ReadOnlyKeyRefusesWriteAndDeleteButStillReads) {
   Store(kRegSz, B(std::string_view("x\0", 2)));
   fake.SetReadOnly(kHkeyLocalMachine, kRun);
-  EXPECT_EQ(Write(Variant::Str(L"new")), kErrorAccessDenied);
+  EXPECT_EQ(Write(Variant(vt::kBstr, 0, L"new")), kErrorAccessDenied);
   EXPECT_EQ(Delete(), kErrorAccessDenied);
   EXPECT_EQ(Stored(), (StoredValue{kRegSz, B(std::string_view("x\0", 2))}));
   Variant data;
@@ -277,7 +277,7 @@ TEST_F(RegistryTest, StringChangedBetweenTheTwoQueries) {
   Store(kRegSz, ten);
   fake.AfterNext(Op::kQuery, [&] { Store(kRegSz, B(std::string_view("ab\0", 3))); });
   EXPECT_EQ(Read(data), 0);  // shrunk: more filler, still the whole buffer
-  EXPECT_EQ(data, Variant::Str(std::wstring(L"ab\0         ", 12)));
+  EXPECT_EQ(data, Variant(vt::kBstr, 0, std::wstring(L"ab\0         ", 12)));
 }
 
 class ThrowingCodec final : public TextCodec {
@@ -289,10 +289,10 @@ class ThrowingCodec final : public TextCodec {
 TEST_F(RegistryTest, TextTheCodePageCannotHoldIsRefusedNotMangled) {
   Store(kRegSz, B(std::string_view("x\0", 2)));
   const std::wstring euro = L"\u20ac";  // beyond the fake's single-byte code page
-  EXPECT_EQ(Write(Variant::Str(L"C:\\" + euro + L"\\app.exe")), kErrorNoUnicodeTranslation);
+  EXPECT_EQ(Write(Variant(vt::kBstr, 0, L"C:\\" + euro + L"\\app.exe")), kErrorNoUnicodeTranslation);
   EXPECT_EQ(Stored(), (StoredValue{kRegSz, B(std::string_view("x\0", 2))}));
   Variant data = kUntouched;
-  EXPECT_EQ(RegWriteValueEntry(reg, kHkeyLocalMachine, kRun, euro, Variant::Str(L"x")), kErrorNoUnicodeTranslation);
+  EXPECT_EQ(RegWriteValueEntry(reg, kHkeyLocalMachine, kRun, euro, Variant(vt::kBstr, 0, L"x")), kErrorNoUnicodeTranslation);
   EXPECT_EQ(RegDeleteValueEntry(reg, kHkeyLocalMachine, kRun, euro), kErrorNoUnicodeTranslation);
   EXPECT_EQ(RegReadValueEntry(reg, kHkeyLocalMachine, kRun, euro, data), kErrorNoUnicodeTranslation);
   EXPECT_EQ(data, kUntouched);
@@ -306,7 +306,7 @@ TEST_F(RegistryTest, ConversionFailureBecomesAStatusAndTheKeyIsStillClosed) {
   Variant data = kUntouched;
   EXPECT_NE(RegReadValueEntry(failing, kHkeyLocalMachine, kRun, L"App", data), 0);
   EXPECT_EQ(data, kUntouched);
-  EXPECT_NE(RegWriteValueEntry(failing, kHkeyLocalMachine, kRun, L"App", Variant::Str(L"y")), 0);
+  EXPECT_NE(RegWriteValueEntry(failing, kHkeyLocalMachine, kRun, L"App", Variant(vt::kBstr, 0, L"y")), 0);
   EXPECT_EQ(Stored(), (StoredValue{kRegSz, B(std::string_view("x\0", 2))}));
 }
 
