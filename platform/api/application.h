@@ -13,7 +13,7 @@ class Application {
   // Full path of the running executable, read afresh at each call.
   virtual std::wstring ModuleFileName() = 0;
   // Ends the process at once; windows close without their own close handling.
-  // The fake returns so that tests can look afterwards; callers do nothing more.
+  // Callers do nothing after it.
   virtual void EndProcess() = 0;
 };
 
