@@ -93,8 +93,9 @@ void frMain::HandleDiskSample() {
   // While its load step shows a box, a tick from the box's loop takes no sample.
   const frSettings* settings = settings_.Get();
   if (settings == nullptr) return;
-  // The counter is read anew for the text, for the decision and for the hold:
-  // a reading that changes within the sample shows in the text only.
+  // The counter is asked anew for the text, for the decision and for the
+  // hold, never kept: with a monitor whose value moves between the three, each
+  // step follows its own reading.
   const std::wstring text = RateText(Reading(), platform_.locale.DecimalSeparator());
   // Judged against what the box shows now (the user may have typed into it):
   // an unchanged text costs a server round trip for nothing.
