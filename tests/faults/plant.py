@@ -1,0 +1,155 @@
+"""Plants each fault of faults.txt in turn, runs the test suites against it and
+writes which tests killed it: the measure of what the tests are worth.
+
+usage: plant.py [--only F01,F02] [--no-wine] [--fuzz-seconds 10] [--table PATH]
+
+Run from a clean checkout whose four trees scripts/build.sh has built; each
+planted file is put back (from git) however a run ends. A fuzz target counts
+as a killer only when it fails in 3 runs of 3. Tests that fail without any
+plant (a baseline run) are flaky and never count.
+"""
+
+import argparse
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import xml.etree.ElementTree as ET
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+FUZZ_TARGETS = ("registry", "sampler", "diskstats")
+
+
+def parse_faults(path):
+    """`## Fnn path · kind`, a line of what goes wrong, then `--- find` and `+++ plant` blocks."""
+    faults, fault, block = [], None, None
+    for line in open(path, encoding="utf-8").read().split("\n"):
+        if m := re.match(r"## (F\d+) (\S+) · (.+)", line):
+            fault = dict(id=m[1], path=m[2], kind=m[3], what="", find=[], plant=[])
+            faults.append(fault)
+            block = None
+        elif fault and line in ("--- find", "+++ plant"):
+            block = fault["find" if line == "--- find" else "plant"]
+        elif fault and block is not None:
+            block.append(line)
+        elif fault and line.strip():
+            fault["what"] += line.strip() + " "
+    for f in faults:
+        f["find"], f["plant"] = "\n".join(f["find"]).rstrip("\n"), "\n".join(f["plant"]).rstrip("\n")
+    return faults
+
+
+def run(cmd, cwd=ROOT, timeout=3600):
+    return subprocess.run(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=timeout)
+
+
+def build(portable, windows):
+    steps = [["cmake", "--build", "build/native", "-j2", "--target", "unit_tests"]] if portable else []
+    steps += [["cmake", "--build", "build/fuzz", "-j2"]] if portable else []
+    steps += [["cmake", "--build", "build/x86_64", "-j2", "--target", "pellumin", "np_host", "np_probe"]] if windows else []
+    return all(run(step).returncode == 0 for step in steps)
+
+
+def junit_failures(path, prefix=""):
+    if not os.path.exists(path):
+        return {prefix + "(no report: the run crashed)"}
+    failed = set()
+    for case in ET.parse(path).iter("testcase"):
+        if case.find("failure") is not None or case.find("error") is not None or case.get("status") == "fail":
+            cls = case.get("classname", "")
+            failed.add(prefix + (f"{cls.split('.')[-1]}::" if cls and prefix else "") + case.get("name"))
+    return failed
+
+
+def unit_killers(tmp):
+    report = os.path.join(tmp, "unit.xml")
+    run(["ctest", "--test-dir", "build/native", "-L", "unit", "-j2", "--timeout", "120", "--output-junit", report])
+    return junit_failures(report)
+
+
+def fuzz_killers(tmp, seconds):
+    killers = set()
+    for name in FUZZ_TARGETS:
+        def fails():
+            with tempfile.TemporaryDirectory(dir=tmp) as work:  # a fresh corpus, as on a clean checkout
+                return run([f"build/fuzz/tests/fuzz/{name}_fuzz", f"-max_total_time={seconds}", "-timeout=10",
+                            f"-artifact_prefix={work}/", work, f"tests/fuzz/corpus/{name}"]).returncode != 0
+        if all(fails() for _ in range(3)):
+            killers.add(f"{name}_fuzz")
+    return killers
+
+
+def wine_killers(tmp):
+    report = os.path.join(tmp, "wine.xml")
+    run([sys.executable, "-B", "-m", "pytest", "-p", "no:cacheprovider", "-q", ".", "--bin-dir",
+         os.path.join(ROOT, "build", "x86_64"), "--artifacts", os.path.join(tmp, "art"), f"--junitxml={report}"],
+        cwd=os.path.join(ROOT, "tests", "e2e"))
+    return junit_failures(report, "e2e:")
+
+
+def killers(fault, args, tmp):
+    portable = not fault["path"].startswith(("platform/win32/", "app/"))
+    if not build(portable, windows=True):
+        return None
+    found = set()
+    if portable:
+        found |= unit_killers(tmp) | fuzz_killers(tmp, args.fuzz_seconds)
+    if not args.no_wine:
+        found |= wine_killers(tmp)
+    return found
+
+
+def plant(fault):
+    path = os.path.join(ROOT, fault["path"])
+    text = open(path, encoding="utf-8").read()
+    if text.count(fault["find"]) != 1:
+        raise SystemExit(f"{fault['id']}: the text to replace is not found exactly once in {fault['path']}")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text.replace(fault["find"], fault["plant"]))
+
+
+def table(results, baseline):
+    lines = ["# Planted faults and the tests that kill them", "",
+             "Written by `tests/faults/plant.py` from `tests/faults/faults.txt`.",
+             f"Flaky without any plant (never counted): {', '.join(sorted(baseline)) or 'none'}.", "",
+             "| fault | where | kind | what goes wrong | killed by |", "|---|---|---|---|---|"]
+    for f, found in results:
+        verdict = "does not build" if found is None else "; ".join(sorted(found)) or "**not caught**"
+        lines.append(f"| {f['id']} | `{f['path']}` | {f['kind']} | {f['what'].strip()} | {verdict} |")
+    return "\n".join(lines) + "\n"
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("--only", default="")
+    p.add_argument("--no-wine", action="store_true")
+    p.add_argument("--fuzz-seconds", type=int, default=10)
+    p.add_argument("--table", default=os.path.join(ROOT, "tests", "faults", "TABLE.md"))
+    args = p.parse_args()
+    faults = parse_faults(os.path.join(ROOT, "tests", "faults", "faults.txt"))
+    if args.only:
+        faults = [f for f in faults if f["id"] in args.only.split(",")]
+    if run(["git", "status", "--porcelain", *sorted({f["path"] for f in faults})]).stdout.strip():
+        raise SystemExit("a file to plant in has uncommitted changes")
+    results = []
+    with tempfile.TemporaryDirectory(prefix="faults-") as tmp:
+        baseline = killers(dict(path="core/", id="F00"), args, tmp) or set()
+        print("baseline failures:", sorted(baseline) or "none", flush=True)
+        for fault in faults:
+            try:
+                plant(fault)
+                found = killers(fault, args, tmp)
+            finally:
+                run(["git", "checkout", "--", fault["path"]])
+            found = None if found is None else found - baseline
+            print(fault["id"], fault["path"], "->", "does not build" if found is None else sorted(found) or "NOT CAUGHT",
+                  flush=True)
+            results.append((fault, found))
+        build(True, True)
+    with open(args.table, "w", encoding="utf-8") as f:
+        f.write(table(results, baseline))
+
+
+if __name__ == "__main__":
+    main()
