@@ -58,7 +58,8 @@ def junit_failures(path, prefix=""):
     for case in ET.parse(path).iter("testcase"):
         if case.find("failure") is not None or case.find("error") is not None or case.get("status") == "fail":
             cls = case.get("classname", "")
-            failed.add(prefix + (f"{cls.split('.')[-1]}::" if cls and prefix else "") + case.get("name"))
+            name = case.get("name").split("  #")[0]  # without gtest's parameter note
+            failed.add(prefix + (f"{cls.split('.')[-1]}::" if cls and prefix else "") + name)
     return failed
 
 
