@@ -111,6 +111,8 @@ constexpr char kSysBlock[] = "Z:\\sys\\block";
 // Far beyond any real diskstats (about 150 bytes a device); stops a runaway read.
 constexpr std::size_t kMaxDiskstatsBytes = 16u << 20;
 
+}  // namespace
+
 // Whole physical disks are the block devices with hardware behind them: sysfs
 // gives those a `device` entry. Partitions are not in /sys/block at all; loop,
 // ram, zram, device-mapper and md devices are, but without `device`.
@@ -133,6 +135,8 @@ std::vector<std::string> ListWholeDisks(std::string* why) {
   if (disks.empty()) *why = std::string("No entry of ") + kSysBlock + " has a device: no whole disk to watch";
   return disks;
 }
+
+namespace {
 
 std::string JoinNames(const std::vector<std::string>& names) {
   std::string joined;

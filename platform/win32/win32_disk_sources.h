@@ -2,6 +2,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/api/disk_rate_source.h"
 #include "platform/api/system_monitor.h"
@@ -15,6 +16,10 @@ bool RunningUnderWine();
 // tests can use a counter Wine serves. The English name works on every
 // Windows language. nullptr when the source cannot be opened; *why gets the reason.
 std::unique_ptr<DiskRateSource> OpenPdhSource(const char* english_counter_path, std::string* why);
+
+// The host's whole disks by their /sys/block names, which the diskstats source
+// watches; empty when there are none, and *why says why.
+std::vector<std::string> ListWholeDisks(std::string* why);
 
 // Reads plus writes per second on the host's whole disks, through Z:\proc\diskstats.
 std::unique_ptr<DiskRateSource> OpenDiskstatsSource(std::string* why);

@@ -7,7 +7,7 @@ from types import SimpleNamespace
 
 import pytest
 
-from wine import Desktop, wait_until
+from wine import RUN_KEY, Desktop, wait_until
 
 
 def pytest_addoption(parser):
@@ -37,9 +37,6 @@ def desktop(request, artifacts):
     d = Desktop(os.path.abspath(request.config.getoption("--bin-dir")), artifacts)
     yield d
     d.close()
-
-
-RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 
 
 @pytest.fixture

@@ -6,7 +6,8 @@
 //   np_host reg read|delete <subkey> <name>  the Registry module on HKLM
 //   np_host reg write <subkey> <name> sz <text> | i2 <n> | i4 <n> | r8 <x> | bool | empty
 //   np_host source pdh <english counter path> <n> | diskstats <n>
-//                                          a disk rate source, sampled n times 100 ms apart
+//                                          a disk rate source, sampled n times 100 ms apart;
+//                                          diskstats first prints the disks it watches
 // Text arguments and values are ASCII with \uXXXX escapes, so that no code
 // page other than the product's own touches them. Prints key=value lines.
 #include <windows.h>
@@ -109,6 +110,11 @@ int Source(int argc, char** argv) {
   std::string why;
   const auto source = kind == "pdh" ? np::OpenPdhSource(argv[1], &why) : np::OpenDiskstatsSource(&why);
   std::printf("wine=%d\n", np::RunningUnderWine() ? 1 : 0);
+  if (kind == "diskstats") {
+    std::string disks, none;  // when there are none, the source's error says why
+    for (const std::string& disk : np::ListWholeDisks(&none)) disks += (disks.empty() ? "" : ",") + disk;
+    std::printf("disks=%s\n", disks.c_str());
+  }
   if (!source) {
     std::printf("error=%s\n", why.c_str());
     return 0;

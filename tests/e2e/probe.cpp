@@ -327,6 +327,23 @@ int menu(DWORD timeout_ms, int downs) {
   return 0;
 }
 
+// A reference menu with pellumin's items at x, y, "About" as its default item
+// or none, so that a test can compare pellumin's menu with both. Prints the choice.
+int popup(int x, int y, bool with_default) {
+  HWND owner = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  HMENU m = CreatePopupMenu();
+  AppendMenuA(m, MF_STRING, 1, "About");
+  AppendMenuA(m, MF_STRING, 2, "Settings");
+  AppendMenuA(m, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(m, MF_STRING, 3, "Exit");
+  if (with_default) SetMenuDefaultItem(m, 1, FALSE);
+  SetForegroundWindow(owner);  // else the menu gets no keys
+  std::printf("chosen=%d\n", TrackPopupMenu(m, TPM_LEFTALIGN | TPM_RETURNCMD, x, y, 0, owner, nullptr));
+  DestroyMenu(m);
+  DestroyWindow(owner);
+  return 0;
+}
+
 // The Windows id of the first process running `image` (a file name), or 0.
 // By name: the tests know only the Linux process id, which is not Wine's.
 DWORD pid_of(const char* image) {
@@ -363,7 +380,8 @@ int usage() {
   std::printf(
       "usage: np_probe watch <log> [minutes] | tap <vk>... | toggle <vk>... | box <title> <ms> [click] | tray <ms>\n"
       "       form <title> <ms> [old hwnd] | click <title> | close <title> <ms> | type <title> <text>\n"
-      "       untray | taskbar-created | menu <ms> [downs, 0 for Escape] | resources <image name>\n");
+      "       untray | taskbar-created | menu <ms> [downs, 0 for Escape] | popup <x> <y> <0|1 default>\n"
+      "       resources <image name>\n");
   return 2;
 }
 
@@ -391,6 +409,7 @@ int main(int argc, char** argv) {
   if (mode == "tray" && argc == 3) return tray(num(2));
   if (mode == "untray") return untray();
   if (mode == "menu" && argc >= 3) return menu(num(2), argc > 3 ? std::atoi(argv[3]) : -1);
+  if (mode == "popup" && argc == 5) return popup(std::atoi(argv[2]), std::atoi(argv[3]), num(4) != 0);
   if (mode == "taskbar-created") {
     // What a new shell broadcasts once its notification area exists.
     SendNotifyMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);

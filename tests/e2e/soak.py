@@ -14,12 +14,11 @@ import threading
 import time
 from types import SimpleNamespace
 
-from test_about import LINE_ROWS, area
+from test_about import AT_96, area
 from test_sampling import write_bursts
 from test_tray_menu import ABOUT, EXIT, SETTINGS, pick
-from wine import HOLD_S, Desktop, Watcher, scroll_pulses_whole, wait_until, win_path
+from wine import HOLD_S, RUN_KEY, Desktop, Watcher, scroll_pulses_whole, wait_until, win_path
 
-RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 TITLE, ABOUT_TITLE = "Norvane Pellumin", "Norvane Pellumin v1.0"
 LOCKS = {144: "Num", 20: "Caps", 145: "Scroll"}
 ABOUTS_PER_ROUND = 3
@@ -119,7 +118,7 @@ class Session:
         left, top, width, height = map(int, shown["window"].split(","))
         border = (width - 498) // 2
         client = SimpleNamespace(origin=(left + border, top + height - 296 - border))
-        first, last = LINE_ROWS["Line2"][1], LINE_ROWS["Line1"][1]
+        first, last = AT_96.lines[0][1], AT_96.lines[1][1]
         rows = area(self.desktop, client, (0, first, 498, last - first + 1))
         self.about_mid.append(len(set(rows[0])) > 1 or len(set(rows[-1])) > 1)
         assert self.desktop.probe("close", ABOUT_TITLE, HOLD_S * 1000) == {"gone": "1"}, "About stays open"

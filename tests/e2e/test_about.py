@@ -3,9 +3,9 @@ how it looks once the line animation has ended, the link colours under the
 pointer, the links handed to the shell, and no objects left by a hundred
 openings and closings."""
 
+import contextlib
 import os
 import struct
-import subprocess
 from pathlib import Path
 from types import SimpleNamespace
 
@@ -15,48 +15,52 @@ from wine import fields, wait_until
 
 BANNER = Path(__file__).resolve().parents[2] / "resources" / "banner.bmp"
 BLUE = (0, 0, 255)
-# Client pixels at 96 dpi (15 twips a pixel).
-LABEL6, LABEL3 = (64, 176, 159, 17), (64, 200, 159, 17)  # left, top, width, height
+# Client pixels at 96 dpi (15 twips a pixel) and at 120 dpi (12, halves up): the
+# client area, the banner's corner, Label3 and Label6 (left, top, width, height),
+# and the rows of Line2 and Line1, 6 px centred on 2280 and 3600 twips.
+AT_96 = SimpleNamespace(client=(498, 296), banner=(16, 16), links=((64, 200, 159, 17), (64, 176, 159, 17)),
+                        lines=(range(149, 155), range(237, 243)))
+AT_120 = SimpleNamespace(client=(623, 370), banner=(20, 20), links=((80, 250, 199, 21), (80, 220, 199, 21)),
+                         lines=(range(187, 193), range(297, 303)))
 TABLE_WIDTH = 113  # the 1695 twips of the stored layout, which cut the addresses off
-LINE_ROWS = {"Line2": range(149, 155), "Line1": range(237, 243)}  # 6 px centred on 2280 and 3600 twips
 POINTS = {"Label3": (100, 208), "Label6": (100, 184), "Label8": (300, 208), "Image1": (200, 70),
-          "surface": (200, 165)}
+          "surface": (200, 165), "Line2": (200, 152)}
 
 
 def colour(text):
     return tuple(int(text[i:i + 2], 16) for i in (0, 2, 4))
 
 
+@contextlib.contextmanager
+def hosted_about(desktop, layout):
+    """np_host's About window, once its line animation has ended."""
+    out = os.path.join(desktop.artifacts, "about-host.out")
+    desktop.xdotool("mousemove", 1023, 767)  # off the window, over no link
+    proc = desktop.spawn(f"{desktop.bin_dir}/np_host.exe", "about", stdout=out)
+    try:
+        report = wait_until(lambda: "animation" in (f := fields(open(out).read())) and f, 20,
+                            "the About window's line animation to end")
+        origin = tuple(int(v) for v in report["origin"].split(","))
+        yield SimpleNamespace(proc=proc, report=report, origin=origin, layout=layout)
+    finally:
+        desktop.end(proc)
+
+
 @pytest.fixture(scope="module")
 def about(desktop):
-    out = os.path.join(desktop.artifacts, "about-host.out")
-    xdotool(desktop, "mousemove", "1023", "767")  # off the window, over no link
-    proc = desktop.spawn(f"{desktop.bin_dir}/np_host.exe", "about", stdout=out)
-    report = wait_until(lambda: "animation" in (f := fields(open(out).read())) and f, 20,
-                        "the About window's line animation to end")
-    origin = tuple(int(v) for v in report["origin"].split(","))
-    yield SimpleNamespace(proc=proc, report=report, origin=origin)
-    desktop.end(proc)
-
-
-def xdotool(desktop, *args):
-    subprocess.run(["xdotool", *args], env=desktop.env, check=True, timeout=10)
+    with hosted_about(desktop, AT_96) as hosted:
+        yield hosted
 
 
 def point_at(desktop, about, name, *click):
     x, y = POINTS[name]
-    xdotool(desktop, "mousemove", str(about.origin[0] + x), str(about.origin[1] + y), *click)
+    desktop.xdotool("mousemove", about.origin[0] + x, about.origin[1] + y, *click)
 
 
 def area(desktop, about, box, source=None):
     """Rows of (r, g, b) of a client rectangle, from a screenshot file or the screen now."""
     left, top, width, height = box
-    crop = f"{width}x{height}+{about.origin[0] + left}+{about.origin[1] + top}"
-    cmd = ["convert", source, "-crop", crop] if source else ["import", "-window", "root", "-crop", crop]
-    data = subprocess.run([*cmd, "-depth", "8", "rgb:-"], env=desktop.env, check=True, capture_output=True,
-                          timeout=30).stdout
-    return [[tuple(data[i:i + 3]) for i in range(row, row + 3 * width, 3)]
-            for row in range(0, len(data), 3 * width)]
+    return desktop.pixels(about.origin[0] + left, about.origin[1] + top, width, height, source)
 
 
 def banner_rows():
@@ -69,7 +73,6 @@ def banner_rows():
 
 @pytest.mark.parametrize("field, want", [
     ("visible", "1"),
-    ("client", "498,296"),  # 7470 x 4440 twips
     ("frame", "close"),  # fixed border: no sizing, no min/max box
     ("caption", "1"),
     ("owner", "0"),  # modeless, without owner
@@ -86,45 +89,57 @@ def test_window_centred_on_screen(about):
     assert abs(left - (screen[0] - width) / 2) <= 1 and abs(top - (screen[1] - height) / 2) <= 1, about.report
 
 
-def test_after_the_animation_lines_are_full_width_with_the_banner_and_blue_links(about, desktop):
-    shot = desktop.screenshot("about.png")
-    client = area(desktop, about, (0, 0, 498, 296), shot)
+def check_at_rest(desktop, about, shot):
+    """The client's size (7470 x 4440 twips), both lines 6 px high across it,
+    the banner unscaled, both links blue and whole."""
+    at = about.layout
+    assert about.report["client"] == "{},{}".format(*at.client)
+    client = area(desktop, about, (0, 0, *at.client), shot)
     ink = colour(about.report["windowtext"])
-    for line, rows in LINE_ROWS.items():
+    for line, rows in zip(("Line2", "Line1"), at.lines):
         for y in rows:
             assert set(client[y]) == {ink}, f"{line}, row {y}"
         for y in (rows.start - 1, rows.stop):
             assert client[y][250] != ink, f"{line} is wider than 6 px at row {y}"
-    assert [row[16:16 + 466] for row in client[16:16 + 118]] == banner_rows(), "banner not shown unscaled at 16,16"
-    for name, (left, top, width, height) in (("Label6", LABEL6), ("Label3", LABEL3)):
+    left, top = at.banner
+    banner = [row[left:left + 466] for row in client[top:top + 118]]
+    assert banner == banner_rows(), f"banner not shown unscaled at {left},{top}"
+    for name, (left, top, width, height) in zip(("Label3", "Label6"), at.links):
         blue = [x for row in client[top:top + height] for x, p in enumerate(row[left:left + width]) if p == BLUE]
         assert len(blue) > 100, f"{name}: {len(blue)} blue pixels"
         assert max(blue) >= TABLE_WIDTH, f"{name}'s address is cut off at {max(blue)} px"
 
 
+def test_after_the_animation_lines_are_full_width_with_the_banner_and_blue_links(about, desktop):
+    check_at_rest(desktop, about, desktop.screenshot("about.png"))
+
+
 def link_colours(desktop, about):
-    return [{p for row in area(desktop, about, box) for p in row} for box in (LABEL3, LABEL6)]
+    return [{p for row in area(desktop, about, box) for p in row} for box in about.layout.links]
+
+
+def link_states(desktop, about):
+    """Per link: "H" in the highlight colour, "B" blue, "?" neither or both."""
+    highlight = colour(about.report["highlight"])
+    return ["H" if highlight in c and BLUE not in c else "B" if BLUE in c and highlight not in c else "?"
+            for c in link_colours(desktop, about)]
 
 
 def test_links_take_the_highlight_under_the_pointer_and_turn_blue_over_the_surface(about, desktop):
-    highlight = colour(about.report["highlight"])
-
-    def state():
-        return ["H" if highlight in c and BLUE not in c else "B" if BLUE in c and highlight not in c else "?"
-                for c in link_colours(desktop, about)]
-
     steps = [("Label3", ["H", "B"]), ("Label8", None), ("Image1", None), ("Label6", ["H", "H"]),
-             ("surface", ["B", "B"])]
+             ("Line2", ["B", "B"])]  # a point on a line is bare surface
     for name, want in steps:
         point_at(desktop, about, name)
         # Another label and the picture change nothing: the next step's wait
         # shows that they were handled, and that Label3 kept its highlight.
         if want:
-            wait_until(lambda: state() == want, 10, f"links {want} with the pointer over {name}")
+            wait_until(lambda: link_states(desktop, about) == want, 10, f"links {want} with the pointer over {name}")
 
 
 def test_left_clicks_on_the_links_and_the_picture_reach_the_browser_and_the_mailer(about, desktop, link_log):
     point_at(desktop, about, "Label6", "click", "3")  # other buttons open nothing
+    point_at(desktop, about, "Label6", "mousedown", "1")  # released elsewhere, a press opens nothing
+    point_at(desktop, about, "surface", "mouseup", "1")
     for name in ("Label3", "Label6", "Image1"):
         point_at(desktop, about, name, "click", "1")
     lines = wait_until(lambda: os.path.exists(link_log) and len(t := open(link_log).read().splitlines()) >= 3 and t,

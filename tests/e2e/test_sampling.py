@@ -5,15 +5,15 @@ never samples. Also the disk rate
 sources themselves, through the test host."""
 
 import os
+import re
 import shutil
 import subprocess
 import threading
 
 import pytest
 
-from wine import HOLD_S, locks_agree, wait_until, win_path
+from wine import HOLD_S, RUN_KEY, fields, locks_agree, wait_until, win_path
 
-RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 SCROLL = 145
 
 
@@ -73,15 +73,25 @@ def test_disk_bursts_flash_scroll_lock_in_pairs_for_at_most_a_second(pellumin, d
     wait_until(lambda: locks_agree(w, w.keys()[before:], locks), HOLD_S, f"the locks as before ({locks})")
 
 
-def test_settings_window_shows_the_latest_rate(pellumin, desktop):
+@pytest.fixture
+def decimal_comma(desktop):
+    """A comma as the user's decimal separator, for programs started from now on."""
+    key = r"HKCU\Control Panel\International"
+    desktop.reg("add", key, "/v", "sDecimal", "/t", "REG_SZ", "/d", ",", "/f")
+    yield
+    desktop.reg("add", key, "/v", "sDecimal", "/t", "REG_SZ", "/d", ".", "/f")
+
+
+def test_settings_window_shows_the_latest_rate_with_the_users_separator(decimal_comma, pellumin, desktop):
     stop = threading.Event()
     writer = threading.Thread(target=write_bursts, args=(os.path.join(desktop.tmp, "scratch"), 50, stop))
     writer.start()
     try:
         shown = desktop.probe("form", "Settings", HOLD_S * 1000)
         assert shown["visible"] == "0", "the first sample loads it hidden"
-        assert float(shown["text"]) >= 0
-        wait_until(lambda: float(desktop.probe("form", "Settings", 1000).get("text", "0")) > 0, HOLD_S, "a rate above 0")
+        rate = wait_until(lambda: re.fullmatch(r"\d+\D\d+", desktop.probe("form", "Settings", 1000).get("text", "")),
+                          HOLD_S, "a rate with a fraction").group()
+        assert "," in rate and "." not in rate, rate
     finally:
         stop.set()
         writer.join(timeout=60)
@@ -143,3 +153,6 @@ def test_rate_sources_under_wine(desktop, args, want):
         assert len(values) == int(args[-1]) and "error=" not in out, out
     else:
         assert want in out, out
+    if args[0] == "diskstats":  # whole disks: those with hardware behind them, not loop, ram or zram devices
+        real = [n for n in os.listdir("/sys/block") if "/devices/virtual/" not in os.path.realpath(f"/sys/block/{n}")]
+        assert sorted(fields(out)["disks"].split(",")) == sorted(real), out

@@ -6,9 +6,7 @@ from types import SimpleNamespace
 
 import pytest
 
-from wine import wait_until, win_path
-
-RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
+from wine import RUN_KEY, wait_until, win_path
 
 
 @pytest.fixture(scope="module")

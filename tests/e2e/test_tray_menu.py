@@ -6,16 +6,12 @@ import subprocess
 import threading
 from types import SimpleNamespace
 
-from test_about import BLUE, LINE_ROWS, area, link_colours, point_at
-from wine import HOLD_S, locks_agree, scroll_pulses_whole, wait_until, win_path
+from test_about import AT_96, BLUE, area, link_colours, point_at
+from wine import HOLD_S, RUN_KEY, locks_agree, scroll_pulses_whole, wait_until, win_path
 
-RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 LOCKS = (144, 20, 145)
 ABOUT, SETTINGS, EXIT = 1, 2, 3  # Down presses: the separator is skipped
-
-
-def xdotool(desktop, *args):
-    subprocess.run(["xdotool", *map(str, args)], env=desktop.env, check=True, timeout=10)
+ROW_Y = {"About": 11, "Settings": 27}  # below the menu's top: a 3 px border, rows 16 px high
 
 
 def icon_centre(desktop):
@@ -26,9 +22,26 @@ def icon_centre(desktop):
 
 def pick(desktop, downs):
     x, y = icon_centre(desktop)
-    xdotool(desktop, "mousemove", x, y, "click", 3)
+    desktop.xdotool("mousemove", x, y, "click", 3)
     got = desktop.probe("menu", HOLD_S * 1000, downs)
     assert got.get("closed") == "1", got
+
+
+def open_menu(desktop):
+    """The open menu's left, top, width and height."""
+    return tuple(map(int, desktop.probe("menu", HOLD_S * 1000)["menu"].split(",")))
+
+
+def reference_menu(desktop, default):
+    """The pixels of the probe's menu of pellumin's items, with "About" as default item or none."""
+    desktop.xdotool("mousemove", 1023, 767)
+    proc = desktop.spawn(f"{desktop.bin_dir}/np_probe.exe", "popup", "300", "300", str(default))
+    try:
+        box = open_menu(desktop)
+        return wait_until(lambda: (a := desktop.pixels(*box)) == desktop.pixels(*box) and a, 5, "the menu drawn")
+    finally:
+        desktop.probe("menu", HOLD_S * 1000, 0)
+        desktop.end(proc)
 
 
 def toggles(keys, vk):
@@ -37,27 +50,37 @@ def toggles(keys, vk):
 
 def test_press_opens_nothing_release_opens_the_menu(pellumin, desktop):
     x, y = icon_centre(desktop)
-    xdotool(desktop, "mousemove", x, y, "mousedown", 3)
+    desktop.xdotool("mousemove", x, y, "mousedown", 3)
     assert desktop.probe("menu", 1000) == {}, "a menu on the press"
-    xdotool(desktop, "mouseup", 3)
-    left, top, width, height = map(int, desktop.probe("menu", HOLD_S * 1000)["menu"].split(","))
+    desktop.xdotool("mouseup", 3)
+    left, top, width, height = open_menu(desktop)
     assert abs(left - x) <= 2 and top >= y - height - 2, "left edge at the pointer"
     desktop.screenshot("tray-menu.png")
     assert desktop.probe("menu", HOLD_S * 1000, 0)["closed"] == "1", "Escape dismisses it"
     assert pellumin.proc.poll() is None and desktop.watcher.state().tray == 1
 
 
-def test_about_plays_highlights_links_and_stays_one_window(pellumin, desktop, link_log):
-    pick(desktop, ABOUT)
+def test_about_default_and_left_clicked_plays_highlights_links_and_stays_one_window(pellumin, desktop, link_log):
+    bold, plain = (reference_menu(desktop, default) for default in (1, 0))
+    assert bold != plain, "Wine draws a default item as any other"
+    x, y = icon_centre(desktop)
+    desktop.xdotool("mousemove", x, y, "click", 3)
+    menu = open_menu(desktop)
+    desktop.xdotool("mousemove", 1023, 767)  # off the menu: no row highlighted
+    wait_until(lambda: desktop.pixels(*menu) == bold, 5, "About drawn as the default item")
+    # A right click on Settings chooses nothing; the left one on About does.
+    desktop.xdotool("mousemove", menu[0] + 35, menu[1] + ROW_Y["Settings"], "click", 3)
+    desktop.xdotool("mousemove", menu[0] + 35, menu[1] + ROW_Y["About"], "click", 1)
     shown = desktop.probe("form", "Norvane Pellumin v1.0", HOLD_S * 1000)
-    assert (shown["visible"], shown["client"]) == ("1", "498,296")
+    assert (shown.get("visible"), shown.get("client")) == ("1", "498,296"), "no About after both clicks"
+    assert desktop.probe("form", "Settings", HOLD_S * 1000)["visible"] == "0", "Settings shown by the right button"
     left, top, width, height = map(int, shown["window"].split(","))
     border = (width - 498) // 2  # a fixed frame: the same border left, right and below
-    about = SimpleNamespace(origin=(left + border, top + height - 296 - border))
+    about = SimpleNamespace(origin=(left + border, top + height - 296 - border), layout=AT_96)
 
     def lines_full_width():
         client = area(desktop, about, (0, 0, 498, 296))
-        return all(len(set(client[y])) == 1 for rows in LINE_ROWS.values() for y in rows)
+        return all(len(set(client[y])) == 1 for rows in AT_96.lines for y in rows)
     wait_until(lines_full_width, HOLD_S, "both lines at full width after the animation")
     desktop.screenshot("about.png")
     point_at(desktop, about, "Label6")

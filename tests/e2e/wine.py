@@ -10,6 +10,7 @@ import time
 from types import SimpleNamespace
 
 WINE64 = "/usr/lib/wine/wine64"  # the wrapper scripts pick the 32-bit loader
+RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 FLAG_UP, FLAG_INJECTED = 0x80, 0x10
 
 
@@ -167,6 +168,18 @@ class Desktop:
             if len(parts) >= 2 and parts[0].lower() == name.lower():
                 return parts[1], parts[2] if len(parts) == 3 else ""
         return None
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True, timeout=10)
+
+    def pixels(self, left, top, width, height, source=None):
+        """Rows of (r, g, b) of a rectangle of the screen, from a screenshot file or as it is now."""
+        crop = f"{width}x{height}+{left}+{top}"
+        cmd = ["convert", source, "-crop", crop] if source else ["import", "-window", "root", "-crop", crop]
+        data = subprocess.run([*cmd, "-depth", "8", "rgb:-"], env=self.env, check=True, capture_output=True,
+                              timeout=30).stdout
+        return [[tuple(data[i:i + 3]) for i in range(row, row + 3 * width, 3)]
+                for row in range(0, len(data), 3 * width)]
 
     def screenshot(self, name):
         os.makedirs(self.artifacts, exist_ok=True)
