@@ -18,8 +18,8 @@ class DiskRateSource {
 class DiskRateSources {
  public:
   virtual ~DiskRateSources() = default;
-  // nullptr when no source can be opened now; *why gets the reason.
-  virtual std::unique_ptr<DiskRateSource> Open(std::string* why) = 0;
+  // Throws RuntimeError with the reason when no source can be opened now.
+  virtual std::unique_ptr<DiskRateSource> Open() = 0;
 };
 
 }  // namespace np

@@ -42,7 +42,11 @@ class DiskSourceMonitor final : public SystemMonitor {
  private:
   void Open() {
     tried_at_ = clock_.NowMs();
-    source_ = sources_.Open(&why_);
+    try {
+      source_ = sources_.Open();
+    } catch (const RuntimeError& e) {
+      why_ = e.what();  // told at the next tick if it is news
+    }
   }
 
   bool Reopen() {

@@ -82,13 +82,10 @@ class FakeDiskRateSources::Source final : public DiskRateSource {
   FakeDiskRateSources& owner_;
 };
 
-std::unique_ptr<DiskRateSource> FakeDiskRateSources::Open(std::string* why) {
+std::unique_ptr<DiskRateSource> FakeDiskRateSources::Open() {
   log_.Add("DiskSource.Open");
   ++opens_;
-  if (!available) {
-    *why = "no disk source";
-    return nullptr;
-  }
+  if (!available) throw RuntimeError("no disk source");
   return std::make_unique<Source>(*this);
 }
 

@@ -117,7 +117,7 @@ class FakeShell final : public Shell {
 class FakeDiskRateSources final : public DiskRateSources {
  public:
   explicit FakeDiskRateSources(CallLog& log) : log_(log) {}
-  std::unique_ptr<DiskRateSource> Open(std::string* why) override;
+  std::unique_ptr<DiskRateSource> Open() override;
 
   void Script(std::vector<double> readings) { readings_.assign(readings.begin(), readings.end()); }
   // The next collect or reading of an open source fails with this message.

@@ -16,11 +16,6 @@ namespace np {
 
 namespace {
 
-std::unique_ptr<DiskRateSource> Fail(std::string* why, std::string reason) {
-  if (why != nullptr) *why = std::move(reason);
-  return nullptr;
-}
-
 std::string PdhStatusText(PDH_STATUS status) {
   const auto code = static_cast<DWORD>(status);
   constexpr std::string_view kHexDigits = "0123456789ABCDEF";
@@ -90,16 +85,15 @@ bool RunningUnderWine() {
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-std::unique_ptr<DiskRateSource> OpenPdhSource(const char* english_counter_path, std::string* why) {
-  if (english_counter_path == nullptr) return Fail(why, "No PDH counter path given");
+std::unique_ptr<DiskRateSource> OpenPdhSource(const std::string& english_counter_path) {
   PDH_HQUERY query = nullptr;
   PDH_STATUS status = PdhOpenQueryA(nullptr, 0, &query);
-  if (status != ERROR_SUCCESS) return Fail(why, "Cannot open a PDH query: " + PdhStatusText(status));
+  if (status != ERROR_SUCCESS) throw RuntimeError("Cannot open a PDH query: " + PdhStatusText(status));
   PDH_HCOUNTER counter = nullptr;
-  status = PdhAddEnglishCounterA(query, english_counter_path, 0, &counter);
+  status = PdhAddEnglishCounterA(query, english_counter_path.c_str(), 0, &counter);
   if (status != ERROR_SUCCESS) {
     PdhCloseQuery(query);
-    return Fail(why, std::string("Cannot add the PDH counter ") + english_counter_path + ": " + PdhStatusText(status));
+    throw RuntimeError("Cannot add the PDH counter " + english_counter_path + ": " + PdhStatusText(status));
   }
   return std::make_unique<PdhSource>(query, counter, english_counter_path);
 }
@@ -116,14 +110,13 @@ constexpr std::size_t kMaxDiskstatsBytes = 16u << 20;
 // Whole physical disks are the block devices with hardware behind them: sysfs
 // gives those a `device` entry. Partitions are not in /sys/block at all; loop,
 // ram, zram, device-mapper and md devices are, but without `device`.
-std::vector<std::string> ListWholeDisks(std::string* why) {
+std::vector<std::string> ListWholeDisks() {
   std::vector<std::string> disks;
   WIN32_FIND_DATAA entry;
   HANDLE find = FindFirstFileA((std::string(kSysBlock) + "\\*").c_str(), &entry);
   if (find == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    *why = std::string("Cannot list ") + kSysBlock + ": " + WindowsErrorText(error);
-    return disks;
+    throw RuntimeError(std::string("Cannot list ") + kSysBlock + ": " + WindowsErrorText(error));
   }
   do {
     const std::string name = entry.cFileName;
@@ -132,7 +125,7 @@ std::vector<std::string> ListWholeDisks(std::string* why) {
     if (GetFileAttributesA(device.c_str()) != INVALID_FILE_ATTRIBUTES) disks.push_back(name);
   } while (FindNextFileA(find, &entry));
   FindClose(find);
-  if (disks.empty()) *why = std::string("No entry of ") + kSysBlock + " has a device: no whole disk to watch";
+  if (disks.empty()) throw RuntimeError(std::string("No entry of ") + kSysBlock + " has a device: no whole disk to watch");
   return disks;
 }
 
@@ -163,14 +156,8 @@ class DiskstatsSource final : public DiskRateSource {
   double Value() override { return rate_.Value(); }
 
   // A trial read at opening, so that a file without our disks fails there, once.
-  bool Check(std::string* why) {
-    try {
-      if (ReadDiskTransfers(ReadAll(), disks_, counts_) > 0) return true;
-      *why = NoDiskMessage();
-    } catch (const RuntimeError& e) {
-      *why = e.what();
-    }
-    return false;
+  void Check() {
+    if (ReadDiskTransfers(ReadAll(), disks_, counts_) == 0) throw RuntimeError(NoDiskMessage());
   }
 
  private:
@@ -208,29 +195,27 @@ class DiskstatsSource final : public DiskRateSource {
 
 }  // namespace
 
-std::unique_ptr<DiskRateSource> OpenDiskstatsSource(std::string* why) {
-  std::string reason;
-  std::vector<std::string> disks = ListWholeDisks(&reason);
-  if (disks.empty()) return Fail(why, reason);
+std::unique_ptr<DiskRateSource> OpenDiskstatsSource(std::vector<std::string> disks) {
   HANDLE file = CreateFileA(kDiskstatsPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    return Fail(why, std::string("Cannot open ") + kDiskstatsPath + ": " + WindowsErrorText(error));
+    throw RuntimeError(std::string("Cannot open ") + kDiskstatsPath + ": " + WindowsErrorText(error));
   }
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
   auto source =
       std::make_unique<DiskstatsSource>(file, std::move(disks), static_cast<std::uint64_t>(frequency.QuadPart));
-  if (!source->Check(&reason)) return Fail(why, reason);
+  source->Check();
   return source;
 }
 
-std::unique_ptr<DiskRateSource> Win32DiskRateSources::Open(std::string* why) {
-  std::string reason;
-  auto source = RunningUnderWine() ? OpenDiskstatsSource(&reason) : OpenPdhSource(kDiskTransfersCounter, &reason);
-  if (!source) return Fail(why, "The disk activity counter is not available: " + reason);
-  return source;
+std::unique_ptr<DiskRateSource> Win32DiskRateSources::Open() {
+  try {
+    return RunningUnderWine() ? OpenDiskstatsSource(ListWholeDisks()) : OpenPdhSource(kDiskTransfersCounter);
+  } catch (const RuntimeError& e) {
+    throw RuntimeError(std::string("The disk activity counter is not available: ") + e.what());
+  }
 }
 
 }  // namespace np

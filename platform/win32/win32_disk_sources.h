@@ -14,21 +14,22 @@ bool RunningUnderWine();
 
 // The disk rate is kDiskTransfersCounter; the path is a parameter so that
 // tests can use a counter Wine serves. The English name works on every
-// Windows language. nullptr when the source cannot be opened; *why gets the reason.
-std::unique_ptr<DiskRateSource> OpenPdhSource(const char* english_counter_path, std::string* why);
+// Windows language. Throws RuntimeError with the reason.
+std::unique_ptr<DiskRateSource> OpenPdhSource(const std::string& english_counter_path);
 
-// The host's whole disks by their /sys/block names, which the diskstats source
-// watches; empty when there are none, and *why says why.
-std::vector<std::string> ListWholeDisks(std::string* why);
+// The host's whole disks by their /sys/block names. Throws RuntimeError when
+// there are none.
+std::vector<std::string> ListWholeDisks();
 
-// Reads plus writes per second on the host's whole disks, through Z:\proc\diskstats.
-std::unique_ptr<DiskRateSource> OpenDiskstatsSource(std::string* why);
+// Reads plus writes per second on the given disks, through the host's
+// Z:\proc\diskstats. Throws RuntimeError with the reason.
+std::unique_ptr<DiskRateSource> OpenDiskstatsSource(std::vector<std::string> disks);
 
 // The program's source: kDiskTransfersCounter from PDH, or under Wine, whose
 // PDH has no disk counters, the host's diskstats.
 class Win32DiskRateSources final : public DiskRateSources {
  public:
-  std::unique_ptr<DiskRateSource> Open(std::string* why) override;
+  std::unique_ptr<DiskRateSource> Open() override;
 };
 
 }  // namespace np

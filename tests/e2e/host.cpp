@@ -107,27 +107,26 @@ int Registry(np::Platform& platform, int argc, char** argv) {
 int Source(int argc, char** argv) {
   const std::string kind = argc > 0 ? argv[0] : "";
   if (!((kind == "pdh" && argc == 3) || (kind == "diskstats" && argc == 2))) return 2;
-  std::string why;
-  const auto source = kind == "pdh" ? np::OpenPdhSource(argv[1], &why) : np::OpenDiskstatsSource(&why);
   std::printf("wine=%d\n", np::RunningUnderWine() ? 1 : 0);
-  if (kind == "diskstats") {
-    std::string disks, none;  // when there are none, the source's error says why
-    for (const std::string& disk : np::ListWholeDisks(&none)) disks += (disks.empty() ? "" : ",") + disk;
-    std::printf("disks=%s\n", disks.c_str());
-  }
-  if (!source) {
-    std::printf("error=%s\n", why.c_str());
-    return 0;
-  }
-  for (int i = std::atoi(argv[argc - 1]); i > 0; --i) {
-    try {
+  try {
+    std::unique_ptr<np::DiskRateSource> source;
+    if (kind == "pdh") {
+      source = np::OpenPdhSource(argv[1]);
+    } else {
+      // The program's own wiring under Wine: these disks are the ones watched.
+      std::vector<std::string> disks = np::ListWholeDisks();
+      std::string names;
+      for (const std::string& disk : disks) names += (names.empty() ? "" : ",") + disk;
+      std::printf("disks=%s\n", names.c_str());
+      source = np::OpenDiskstatsSource(std::move(disks));
+    }
+    for (int i = std::atoi(argv[argc - 1]); i > 0; --i) {
       source->Collect();
       std::printf("value=%.6g\n", source->Value());
-    } catch (const std::exception& e) {
-      std::printf("error=%s\n", e.what());
-      return 0;
+      Sleep(100);  // the pace of the samples, not a wait for anything
     }
-    Sleep(100);  // the pace of the samples, not a wait for anything
+  } catch (const std::exception& e) {
+    std::printf("error=%s\n", e.what());
   }
   return 0;
 }
