@@ -10,6 +10,9 @@ import time
 from types import SimpleNamespace
 
 WINE64 = "/usr/lib/wine/wine64"  # the wrapper scripts pick the 32-bit loader
+# By path: a bare "reg" is found by start.exe through ShellExecuteEx, which now
+# and then fails under load ("ShellExecuteEx failed: Internal error").
+REG = r"C:\windows\system32\reg.exe"
 FLAG_UP, FLAG_INJECTED = 0x80, 0x10
 
 
@@ -154,13 +157,14 @@ class Desktop:
 
     def reg(self, *args):
         # reg writes to a file in the OEM code page, 437 in the locale set above.
-        code, out = self.run("reg", *args, encoding="cp437")
-        if code and args[0] != "query":
+        code, out = self.run(REG, *args, encoding="cp437")
+        # A query may fail only by finding nothing; any other failure is no answer at all.
+        if code and not (args[0] == "query" and "Unable to find" in out):
             raise RuntimeError(f"reg {args}: {out}")
         return code, out
 
     def reg_value(self, key, name):
-        """(type, data) as `reg query` prints them, or None."""
+        """(type, data) as `reg query` prints them, or None when there is no such value."""
         code, out = self.reg("query", key, "/v", name)
         for line in out.splitlines() if code == 0 else []:
             parts = line.strip().split("    ", 2)
