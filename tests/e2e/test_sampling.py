@@ -32,10 +32,8 @@ def scroll_presses(w, since):
 
 @pytest.fixture
 def run_entry(desktop):
-    """The Run entry named pellumin, removed again afterwards."""
-    yield lambda: desktop.reg_value(RUN_KEY, "pellumin")
-    if desktop.reg_value(RUN_KEY, "pellumin"):
-        desktop.reg("delete", RUN_KEY, "/v", "pellumin", "/f")
+    """The Run entry named pellumin (conftest removes it after each test)."""
+    return lambda: desktop.reg_value(RUN_KEY, "pellumin")
 
 
 def read_burst(path, blocks=25000):

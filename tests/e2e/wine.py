@@ -1,6 +1,7 @@
 """A Wine desktop for the tests (Xvfb, a throwaway prefix, one persistent
 wineserver), the probe's key watcher, and explicit waits."""
 
+import contextlib
 import os
 import shutil
 import signal
@@ -117,7 +118,7 @@ class Desktop:
         if self.env:
             self._server(["wineserver", "-k"], 30)
             self._server(["wineserver", "-w"], 30)
-        for p in self.children:
+        for p in list(self.children):
             self.end(p)
         if self.xvfb:
             self.xvfb.terminate()
@@ -135,6 +136,18 @@ class Desktop:
         if proc.poll() is None:
             os.killpg(proc.pid, signal.SIGKILL)
         proc.wait(timeout=timeout)
+        if proc in self.children:
+            self.children.remove(proc)
+
+    @contextlib.contextmanager
+    def ending_new(self):
+        """Ends what is spawned inside and still runs at its end, failing or not; the key watcher lives on."""
+        before = set(self.children)
+        try:
+            yield
+        finally:
+            for p in [p for p in self.children if p not in before and p is not self.watcher.proc]:
+                self.end(p)
 
     def run(self, exe, *args, timeout=30, encoding="utf-8"):
         # A file, not a pipe: a service that a call starts lives on with the
