@@ -103,8 +103,8 @@ def test_first_sample_rewrites_a_stale_run_entry(desktop, run_entry, type_, data
         desktop.watcher.wait_state(lambda s: s.tray == 0, 10, "the tray icon to go")
 
 
-def test_refused_copy_elsewhere_leaves_the_run_entry_alone(pellumin, desktop, run_entry):
-    mine = ("REG_SZ", win_path(desktop.bin_dir) + "\\pellumin.exe")
+def test_refused_copy_elsewhere_leaves_the_run_entry_and_the_instance_lock_alone(pellumin, desktop, run_entry):
+    w, mine = desktop.watcher, ("REG_SZ", win_path(desktop.bin_dir) + "\\pellumin.exe")
     desktop.reg("add", RUN_KEY, "/v", "pellumin", "/t", "REG_SZ", "/d", mine[1], "/f")
     copy_dir = os.path.join(desktop.tmp, "copy")
     os.makedirs(copy_dir, exist_ok=True)
@@ -119,10 +119,15 @@ def test_refused_copy_elsewhere_leaves_the_run_entry_alone(pellumin, desktop, ru
         # rewrite the entry with its own path; give it a second to try.
         with pytest.raises(AssertionError):
             wait_until(lambda: run_entry() != mine, 1, "the entry to change")
+        # Nor does it keep the single-instance lock: with its box still open,
+        # the first copy ends and the next start is let in.
+        desktop.end(pellumin.proc)
+        w.wait_state(lambda s: s.tray == 0, HOLD_S, "the first copy's icon to go")
+        desktop.spawn(f"{desktop.bin_dir}/pellumin.exe")
+        got = w.wait_state(lambda s: s.tray > 0 or s.boxes > 1, 15, "a tray icon or a second box")
+        assert (got.tray, got.boxes, second.poll()) == (1, 1, None), "the next start refused"
         assert desktop.probe("box", "Norvane Pellumin", 5000, "click")
         second.wait(timeout=10)
-        assert run_entry() == mine
-        assert len([k for k, v in desktop.probe("tray", 2000).items() if k == "icon"]) == 1
     finally:
         stop.set()
         writer.join(timeout=60)
