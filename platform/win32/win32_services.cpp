@@ -57,13 +57,19 @@ std::wstring Win32UserLocale::DecimalSeparator() {
 }
 
 bool Win32Application::PrevInstance() {
-  // The mutex is held for the life of the process; the system drops it at exit.
+  // The first copy holds the mutex for its life; the system drops it at exit.
   if (!instance_checked_) {
     instance_checked_ = true;
     instance_mutex_ = CreateMutexA(nullptr, FALSE, "NorvanePellumin.SingleInstance");
     const DWORD error = GetLastError();
     // Access denied: the mutex exists, made by a copy that runs elevated.
     prev_instance_ = error == ERROR_ALREADY_EXISTS || (instance_mutex_ == nullptr && error == ERROR_ACCESS_DENIED);
+    // A refused copy must not keep the name alive while its box is open: the
+    // first copy may end meanwhile, and the next start must then be let in.
+    if (prev_instance_ && instance_mutex_ != nullptr) {
+      CloseHandle(instance_mutex_);
+      instance_mutex_ = nullptr;
+    }
   }
   return prev_instance_;
 }

@@ -39,23 +39,36 @@ def desktop(request, artifacts):
     d.close()
 
 
+# A program left running (a refused copy's box, say) would take the next tests down with it.
+@pytest.fixture(autouse=True, scope="module")
+def ends_what_the_module_started(desktop):
+    with desktop.ending_new():
+        yield
+
+
+@pytest.fixture(autouse=True)
+def ends_what_the_test_started(desktop):
+    """Also removes pellumin's Run entry, which a failing test may leave behind."""
+    with desktop.ending_new():
+        yield
+    if desktop.reg_value(RUN_KEY, "pellumin"):
+        desktop.reg("delete", RUN_KEY, "/v", "pellumin", "/f")
+
+
 @pytest.fixture
 def pellumin(desktop):
-    """A fresh start of pellumin.exe; afterwards it is ended, the lock states are
-    put back (it may end mid-flash) and its Run entry is removed."""
+    """A fresh start of pellumin.exe; afterwards it and all the test started are
+    ended and the lock states put back (it may end mid-flash)."""
     w = desktop.watcher
     found, before = w.state().locks, len(w.keys())
-    proc = desktop.spawn(f"{desktop.bin_dir}/pellumin.exe")
-    wait_until(lambda: w.state().tray > 0, 15, "the tray icon")
-    yield SimpleNamespace(proc=proc, before=before)
-    if proc.poll() is None:
-        desktop.end(proc)
+    with desktop.ending_new():
+        proc = desktop.spawn(f"{desktop.bin_dir}/pellumin.exe")
+        wait_until(lambda: w.state().tray > 0, 15, "the tray icon")
+        yield SimpleNamespace(proc=proc, before=before)
     w.wait_state(lambda s: s.tray == 0, 10, "the tray icon to go")
     if w.state().locks != found:
         desktop.probe("toggle", *[vk for vk, a, b in zip((144, 20, 145), w.state().locks, found) if a != b])
     w.wait_state(lambda s: s.locks == found, 5, "the lock states found")
-    if desktop.reg_value(RUN_KEY, "pellumin"):
-        desktop.reg("delete", RUN_KEY, "/v", "pellumin", "/f")
 
 
 @pytest.fixture

@@ -1,6 +1,7 @@
 """A Wine desktop for the tests (Xvfb, a throwaway prefix, one persistent
 wineserver), the probe's key watcher, and explicit waits."""
 
+import contextlib
 import os
 import shutil
 import signal
@@ -11,6 +12,9 @@ from types import SimpleNamespace
 
 WINE64 = "/usr/lib/wine/wine64"  # the wrapper scripts pick the 32-bit loader
 RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
+# By path: a bare "reg" is found by start.exe through ShellExecuteEx, which now
+# and then fails under load ("ShellExecuteEx failed: Internal error").
+REG = r"C:\windows\system32\reg.exe"
 FLAG_UP, FLAG_INJECTED = 0x80, 0x10
 
 
@@ -115,7 +119,7 @@ class Desktop:
         if self.env:
             self._server(["wineserver", "-k"], 30)
             self._server(["wineserver", "-w"], 30)
-        for p in self.children:
+        for p in list(self.children):
             self.end(p)
         if self.xvfb:
             self.xvfb.terminate()
@@ -133,6 +137,18 @@ class Desktop:
         if proc.poll() is None:
             os.killpg(proc.pid, signal.SIGKILL)
         proc.wait(timeout=timeout)
+        if proc in self.children:
+            self.children.remove(proc)
+
+    @contextlib.contextmanager
+    def ending_new(self):
+        """Ends what is spawned inside and still runs at its end, failing or not; the key watcher lives on."""
+        before = set(self.children)
+        try:
+            yield
+        finally:
+            for p in [p for p in self.children if p not in before and p is not self.watcher.proc]:
+                self.end(p)
 
     def run(self, exe, *args, timeout=30, encoding="utf-8"):
         # A file, not a pipe: a service that a call starts lives on with the
@@ -155,13 +171,14 @@ class Desktop:
 
     def reg(self, *args):
         # reg writes to a file in the OEM code page, 437 in the locale set above.
-        code, out = self.run("reg", *args, encoding="cp437")
-        if code and args[0] != "query":
+        code, out = self.run(REG, *args, encoding="cp437")
+        # A query may fail only by finding nothing; any other failure is no answer at all.
+        if code and not (args[0] == "query" and "Unable to find" in out):
             raise RuntimeError(f"reg {args}: {out}")
         return code, out
 
     def reg_value(self, key, name):
-        """(type, data) as `reg query` prints them, or None."""
+        """(type, data) as `reg query` prints them, or None when there is no such value."""
         code, out = self.reg("query", key, "/v", name)
         for line in out.splitlines() if code == 0 else []:
             parts = line.strip().split("    ", 2)
