@@ -15,10 +15,8 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from soak import Session  # noqa: E402
-from test_tray_menu import SETTINGS, pick  # noqa: E402
-from wine import HOLD_S, Desktop, Watcher, wait_until  # noqa: E402
+from soak import Session
+from wine import HOLD_S, SETTINGS, Desktop, Watcher, wait_until  # noqa: E402 (soak puts tests/e2e on the path)
 
 TICKS = os.sysconf("SC_CLK_TCK")
 SCROLL = 145
@@ -51,24 +49,26 @@ def host_transfers():
         return sum(int(p[3]) + int(p[7]) for p in map(str.split, f) if p[2] in disks)
 
 
-def idle_cost(desktop, command, seconds, settings=False):
-    """CPU seconds a minute of the program and the wineserver together, and
-    the host's disk transfers a second meanwhile (each one may flash)."""
+def idle_cost(desktop, command, seconds, settings=False, slice_s=5):
+    """CPU seconds a minute of the program and the wineserver together, and the
+    host's disk transfers a second meanwhile (each one may flash), for each
+    slice of the window: slices without transfers show the cost of idling alone."""
     server = wineserver_pid(desktop.env["WINEPREFIX"])
     proc = desktop.spawn(*command)
     if settings:  # opened as a user does, from the tray menu
-        pick(desktop, SETTINGS)
+        desktop.pick(SETTINGS)
         wait_until(lambda: desktop.probe("form", "Settings", HOLD_S * 1000).get("visible") == "1", HOLD_S,
                    "the Settings window shown")
     time.sleep(3)  # let start-up (the 1.8 s sweep) pass before measuring
-    before, transfers = cpu_seconds(proc.pid) + cpu_seconds(server), host_transfers()
-    t0 = time.monotonic()
-    time.sleep(seconds)  # the measurement window itself
-    used = cpu_seconds(proc.pid) + cpu_seconds(server) - before
-    elapsed = time.monotonic() - t0
-    transfers = host_transfers() - transfers
+    slices = []
+    for _ in range(int(seconds // slice_s)):
+        cpu, transfers, t0 = cpu_seconds(proc.pid) + cpu_seconds(server), host_transfers(), time.monotonic()
+        time.sleep(slice_s)  # the measurement itself
+        elapsed = time.monotonic() - t0
+        slices.append(((cpu_seconds(proc.pid) + cpu_seconds(server) - cpu) / elapsed * 60,
+                       (host_transfers() - transfers) / elapsed))
     desktop.end(proc)
-    return used / elapsed * 60, transfers / elapsed
+    return slices
 
 
 def print_idle_costs(desktop, bin_dir, seconds, rounds):
@@ -79,18 +79,18 @@ def print_idle_costs(desktop, bin_dir, seconds, rounds):
     costs = {name: ([], []) for name in pairs}
     for _ in range(rounds):  # alternating, so drift hits all alike
         for name, (floor, ours, settings) in pairs.items():
-            costs[name][0].append(idle_cost(desktop, floor, seconds))
-            costs[name][1].append(idle_cost(desktop, ours, seconds, settings))
-    print(f"idle cost, CPU s a minute (program + wineserver), {seconds:.0f} s windows, {rounds} rounds alternating "
-          "(target: pellumin within 1.4x its floor, 1.25x the stretch):")
+            costs[name][0].extend(idle_cost(desktop, floor, seconds))
+            costs[name][1].extend(idle_cost(desktop, ours, seconds, settings))
+    print(f"idle cost, CPU s a minute (program + wineserver), {rounds} rounds of {seconds:.0f} s alternating, "
+          "in 5 s slices (target: pellumin within 1.4x its floor, 1.25x the stretch):")
     for name, (floor, ours) in costs.items():
         base = statistics.mean(c for c, _ in floor)
-        mean = statistics.mean(c for c, _ in ours)
         quiet = [c for c, t in ours if t == 0]  # no disk transfer on the host: no flash, no text update
-        quiet_text = (f"ratio {statistics.mean(quiet) / base:.2f} in the {len(quiet)} of {len(ours)} windows "
-                      "without host disk transfers" if quiet else "no window without host disk transfers")
-        print(f"  {name}: floor {base:.2f}, pellumin {mean:.2f}, ratio {mean / base:.2f}; {quiet_text}; "
-              f"host transfers/s in pellumin's windows {' '.join(f'{t:.1f}' for _, t in ours)}")
+        quiet_text = (f"{statistics.mean(quiet):.2f}, ratio {statistics.mean(quiet) / base:.2f} in the {len(quiet)} "
+                      f"of {len(ours)} slices without host disk transfers" if quiet else "no slice was without")
+        print(f"  {name}: floor {base:.2f}; pellumin {statistics.mean(c for c, _ in ours):.2f}, ratio "
+              f"{statistics.mean(c for c, _ in ours) / base:.2f} in all slices (host transfers/s "
+              f"{statistics.mean(t for _, t in ours):.1f} on average); {quiet_text}")
 
 
 def latency(desktop, bursts, scratch):

@@ -2,10 +2,10 @@
 # The soak run, kept out of the test command for its length: pellumin.exe under
 # Wine for 10 minutes of write bursts and tray menu use, then Exit from the menu.
 # Fails (exit 1) on a stop, an error box, growth, odd lock toggles or a wrong Run
-# entry. Options go to tests/e2e/soak.py: --minutes N shortens it.
+# entry. Options go to bench/soak.py: --minutes N shortens it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake --preset x86_64 >/dev/null
 cmake --build --preset x86_64 -j "$(nproc)" >/dev/null
-/usr/bin/python3 -B tests/e2e/soak.py build/x86_64 --artifacts build/soak "$@"
+/usr/bin/python3 -B bench/soak.py build/x86_64 --artifacts build/soak "$@"

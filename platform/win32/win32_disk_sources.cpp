@@ -161,7 +161,9 @@ class DiskstatsSource final : public DiskRateSource {
   }
 
  private:
-  // The file stays open; each sample reads it again from the start until the end.
+  // The file stays open; each sample reads it again from the start. A read
+  // that leaves the buffer short has met the end, of a plain file as of the
+  // kernel's generated text: no second read to be told so (each costs Wine).
   std::string_view ReadAll() {
     if (!SetFilePointerEx(file_, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) throw RuntimeError(ReadError(GetLastError()));
     std::size_t used = 0;
@@ -173,8 +175,8 @@ class DiskstatsSource final : public DiskRateSource {
       DWORD got = 0;
       const auto want = static_cast<DWORD>(buffer_.size() - used);
       if (!ReadFile(file_, buffer_.data() + used, want, &got, nullptr)) throw RuntimeError(ReadError(GetLastError()));
-      if (got == 0) return {buffer_.data(), used};
       used += got;
+      if (got < want) return {buffer_.data(), used};
     }
   }
 

@@ -12,18 +12,9 @@ import threading
 
 import pytest
 
-from wine import HOLD_S, RUN_KEY, fields, locks_agree, wait_until, win_path
+from wine import HOLD_S, RUN_KEY, fields, locks_agree, wait_until, win_path, write_bursts
 
 SCROLL = 145
-
-
-def write_bursts(path, bursts=5, stop=None):
-    """Small writes that reach the disk: direct I/O, synced."""
-    for _ in range(bursts):
-        if stop is not None and stop.is_set():
-            return
-        subprocess.run(["dd", "if=/dev/zero", f"of={path}", "bs=4k", "count=8", "oflag=direct", "conv=fsync"],
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True, timeout=30)
 
 
 def scroll_presses(w, since):

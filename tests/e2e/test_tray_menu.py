@@ -7,29 +7,10 @@ import threading
 from types import SimpleNamespace
 
 from test_about import AT_96, BLUE, area, link_colours, point_at
-from wine import HOLD_S, RUN_KEY, locks_agree, scroll_pulses_whole, wait_until, win_path
+from wine import ABOUT, EXIT, HOLD_S, RUN_KEY, SETTINGS, locks_agree, scroll_pulses_whole, wait_until, win_path
 
 LOCKS = (144, 20, 145)
-ABOUT, SETTINGS, EXIT = 1, 2, 3  # Down presses: the separator is skipped
 ROW_Y = {"About": 11, "Settings": 27}  # below the menu's top: a 3 px border, rows 16 px high
-
-
-def icon_centre(desktop):
-    icon = desktop.probe("tray", 5000)["icon"].split(" ")[0]
-    left, top, right, bottom = map(int, icon.split(","))
-    return (left + right) // 2, (top + bottom) // 2
-
-
-def pick(desktop, downs):
-    x, y = icon_centre(desktop)
-    desktop.xdotool("mousemove", x, y, "click", 3)
-    got = desktop.probe("menu", HOLD_S * 1000, downs)
-    assert got.get("closed") == "1", got
-
-
-def open_menu(desktop):
-    """The open menu's left, top, width and height."""
-    return tuple(map(int, desktop.probe("menu", HOLD_S * 1000)["menu"].split(",")))
 
 
 def reference_menu(desktop, default):
@@ -37,7 +18,7 @@ def reference_menu(desktop, default):
     desktop.xdotool("mousemove", 1023, 767)
     proc = desktop.spawn(f"{desktop.bin_dir}/np_probe.exe", "popup", "300", "300", str(default))
     try:
-        box = open_menu(desktop)
+        box = desktop.open_menu()
         return wait_until(lambda: (a := desktop.pixels(*box)) == desktop.pixels(*box) and a, 5, "the menu drawn")
     finally:
         desktop.probe("menu", HOLD_S * 1000, 0)
@@ -49,11 +30,11 @@ def toggles(keys, vk):
 
 
 def test_press_opens_nothing_release_opens_the_menu(pellumin, desktop):
-    x, y = icon_centre(desktop)
+    x, y = desktop.tray_icon_centre()
     desktop.xdotool("mousemove", x, y, "mousedown", 3)
     assert desktop.probe("menu", 1000) == {}, "a menu on the press"
     desktop.xdotool("mouseup", 3)
-    left, top, width, height = open_menu(desktop)
+    left, top, width, height = desktop.open_menu()
     assert abs(left - x) <= 2 and top >= y - height - 2, "left edge at the pointer"
     desktop.screenshot("tray-menu.png")
     assert desktop.probe("menu", HOLD_S * 1000, 0)["closed"] == "1", "Escape dismisses it"
@@ -63,9 +44,9 @@ def test_press_opens_nothing_release_opens_the_menu(pellumin, desktop):
 def test_about_default_and_left_clicked_plays_highlights_links_and_stays_one_window(pellumin, desktop, link_log):
     bold, plain = (reference_menu(desktop, default) for default in (1, 0))
     assert bold != plain, "Wine draws a default item as any other"
-    x, y = icon_centre(desktop)
+    x, y = desktop.tray_icon_centre()
     desktop.xdotool("mousemove", x, y, "click", 3)
-    menu = open_menu(desktop)
+    menu = desktop.open_menu()
     desktop.xdotool("mousemove", 1023, 767)  # off the menu: no row highlighted
     wait_until(lambda: desktop.pixels(*menu) == bold, 5, "About drawn as the default item")
     # A right click on Settings chooses nothing; the left one on About does.
@@ -95,12 +76,12 @@ def test_about_default_and_left_clicked_plays_highlights_links_and_stays_one_win
     lines = wait_until(lambda: os.path.exists(link_log) and len(t := open(link_log).read().splitlines()) >= 2 and t,
                        30, "two links at the logging mailer and browser")
     assert lines == ["mailto:support@norvane.example?Subject=Norvane%20Pellumin&Body=", "http://www.norvane.example/"]
-    pick(desktop, ABOUT)
+    desktop.pick(ABOUT)
     assert desktop.probe("form", "Norvane Pellumin v1.0", HOLD_S * 1000)["hwnd"] == shown["hwnd"], "one About window"
 
 
 def test_settings_shows_the_rate_and_the_box_tells_the_truth(pellumin, desktop):
-    pick(desktop, SETTINGS)
+    desktop.pick(SETTINGS)
     shown = desktop.probe("form", "Settings", HOLD_S * 1000)
     assert shown["visible"] == "1" and float(shown["text"]) >= 0
     desktop.screenshot("settings.png")
@@ -109,12 +90,12 @@ def test_settings_shows_the_rate_and_the_box_tells_the_truth(pellumin, desktop):
     assert desktop.probe("click", "Settings")["checked"] == "0"
     assert desktop.reg_value(RUN_KEY, "pellumin") is None
     assert desktop.probe("click", "Settings")["checked"] == "1"
-    pick(desktop, SETTINGS)
+    desktop.pick(SETTINGS)
     assert desktop.probe("form", "Settings", HOLD_S * 1000)["hwnd"] == shown["hwnd"], "one Settings window"
     assert desktop.probe("close", "Settings", 5000) == {"gone": "1"}
     # The next sample makes it again, hidden; the menu shows it, still ticked.
     desktop.probe("form", "Settings", HOLD_S * 1000, shown["hwnd"])
-    pick(desktop, SETTINGS)
+    desktop.pick(SETTINGS)
     again = desktop.probe("form", "Settings", HOLD_S * 1000)
     assert (again["visible"], again["checked"]) == ("1", "1")
 
@@ -124,7 +105,7 @@ def test_exit_removes_the_icon_then_sweeps_back_and_ends(pellumin, desktop):
     locks = wait_until(lambda: toggles(w.keys()[pellumin.before:], 145) % 2 == 0 and w.state().locks, HOLD_S,
                        "no flash in progress")
     before = len(w.keys())
-    pick(desktop, EXIT)
+    desktop.pick(EXIT)
     pellumin.proc.wait(timeout=10)
     gone = next(s for s in w.entries() if s.kind == "state" and s.tray == 0 and s.line > w.keys()[before - 1].line)
     sweep = [k for k in w.keys()[before:] if k.vk in (144, 20)]
@@ -152,10 +133,10 @@ def test_a_whole_session_under_disk_writes_leaves_every_lock_even(desktop):
     try:
         proc = desktop.spawn(f"{desktop.bin_dir}/pellumin.exe")
         wait_until(lambda: w.state().tray > 0, 15, "the tray icon")
-        pick(desktop, SETTINGS)
+        desktop.pick(SETTINGS)
         assert desktop.probe("click", "Settings")["checked"] == "1"
         assert desktop.probe("click", "Settings")["checked"] == "0"
-        pick(desktop, EXIT)
+        desktop.pick(EXIT)
         proc.wait(timeout=15)
     finally:
         stop.set()

@@ -16,11 +16,21 @@ RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 # and then fails under load ("ShellExecuteEx failed: Internal error").
 REG = r"C:\windows\system32\reg.exe"
 FLAG_UP, FLAG_INJECTED = 0x80, 0x10
+ABOUT, SETTINGS, EXIT = 1, 2, 3  # Down presses in pellumin's tray menu: the separator is skipped
 
 
 # pellumin's thread sleeps through a flash, up to a second; under Wine a busy
 # moment of the host can add a few more. Anything waiting on pellumin allows for it.
 HOLD_S = 10
+
+
+def write_bursts(path, bursts=5, stop=None):
+    """Small writes that reach the host's disk: direct I/O, synced."""
+    for _ in range(bursts):
+        if stop is not None and stop.is_set():
+            return
+        subprocess.run(["dd", "if=/dev/zero", f"of={path}", "bs=4k", "count=8", "oflag=direct", "conv=fsync"],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True, timeout=30)
 
 
 class WaitTimeout(AssertionError):
@@ -188,6 +198,22 @@ class Desktop:
 
     def xdotool(self, *args):
         subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True, timeout=10)
+
+    def tray_icon_centre(self):
+        icon = self.probe("tray", 5000)["icon"].split(" ")[0]
+        left, top, right, bottom = map(int, icon.split(","))
+        return (left + right) // 2, (top + bottom) // 2
+
+    def open_menu(self):
+        """The open menu's left, top, width and height."""
+        return tuple(map(int, self.probe("menu", HOLD_S * 1000)["menu"].split(",")))
+
+    def pick(self, downs):
+        """Opens pellumin's tray menu as a user does and chooses an item by keys."""
+        x, y = self.tray_icon_centre()
+        self.xdotool("mousemove", x, y, "click", 3)
+        got = self.probe("menu", HOLD_S * 1000, downs)
+        assert got.get("closed") == "1", got
 
     def pixels(self, left, top, width, height, source=None):
         """Rows of (r, g, b) of a rectangle of the screen, from a screenshot file or as it is now."""

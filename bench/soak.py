@@ -14,10 +14,11 @@ import threading
 import time
 from types import SimpleNamespace
 
-from test_about import AT_96, area
-from test_sampling import write_bursts
-from test_tray_menu import ABOUT, EXIT, SETTINGS, pick
-from wine import HOLD_S, RUN_KEY, Desktop, Watcher, scroll_pulses_whole, wait_until, win_path
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+from wine import (ABOUT, EXIT, HOLD_S, RUN_KEY, SETTINGS, Desktop, Watcher, scroll_pulses_whole,  # noqa: E402
+                  wait_until, win_path, write_bursts)
+
+LINE_ROWS = (149, 242)  # About's client rows at 96 dpi: the top of Line2, the bottom of Line1
 
 TITLE, ABOUT_TITLE = "Norvane Pellumin", "Norvane Pellumin v1.0"
 LOCKS = {144: "Num", 20: "Caps", 145: "Scroll"}
@@ -50,7 +51,7 @@ class Session:
             wait_until(lambda: w.state().tray > 0, 15, "the tray icon")
             self._until_the_end()
             if self.stopped is None:
-                self._act("exit", pick, self.desktop, EXIT)
+                self._act("exit", self.desktop.pick, EXIT)
                 self.proc.wait(timeout=HOLD_S)
         except (AssertionError, subprocess.TimeoutExpired) as e:  # a step the program did not answer
             self.error = f"{e.__class__.__name__}: {e}"
@@ -91,7 +92,7 @@ class Session:
 
     def _round(self):
         self.rounds += 1
-        self._act("menu", pick, self.desktop, 0)
+        self._act("menu", self.desktop.pick, 0)
         for _ in range(ABOUTS_PER_ROUND):
             self._act("about", self._about_mid_animation)
         self._act("settings", self._settings)
@@ -110,21 +111,20 @@ class Session:
             self.desktop.probe("box", TITLE, 1000, "click")  # so that the run goes on and shows more
 
     def _about_mid_animation(self):
-        pick(self.desktop, ABOUT)
+        self.desktop.pick(ABOUT)
         shown = self.desktop.probe("form", ABOUT_TITLE, HOLD_S * 1000)
         assert shown.get("visible") == "1", f"About not shown: {shown}"
         # The lines take about a second to meet the edges: a row of each line
         # not yet one colour shows the animation still running.
         left, top, width, height = map(int, shown["window"].split(","))
         border = (width - 498) // 2
-        client = SimpleNamespace(origin=(left + border, top + height - 296 - border))
-        first, last = AT_96.lines[0][1], AT_96.lines[1][1]
-        rows = area(self.desktop, client, (0, first, 498, last - first + 1))
+        first, last = LINE_ROWS
+        rows = self.desktop.pixels(left + border, top + height - 296 - border + first, 498, last - first + 1)
         self.about_mid.append(len(set(rows[0])) > 1 or len(set(rows[-1])) > 1)
         assert self.desktop.probe("close", ABOUT_TITLE, HOLD_S * 1000) == {"gone": "1"}, "About stays open"
 
     def _settings(self):
-        pick(self.desktop, SETTINGS)
+        self.desktop.pick(SETTINGS)
         wait_until(lambda: self.desktop.probe("form", "Settings", HOLD_S * 1000).get("visible") == "1", HOLD_S,
                    "the Settings window shown")
         # Two clicks each time and a third every other time, so that the
