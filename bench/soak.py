@@ -15,8 +15,8 @@ import time
 from types import SimpleNamespace
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from wine import (ABOUT, EXIT, HOLD_S, RUN_KEY, SETTINGS, Desktop, Watcher, scroll_pulses_whole,  # noqa: E402
-                  wait_until, win_path, write_bursts)
+from wine import (ABOUT, EXIT, HOLD_S, RUN_KEY, SETTINGS, Desktop, Watcher, fields,  # noqa: E402
+                  scroll_pulses_whole, wait_until, win_path, write_bursts)
 
 LINE_ROWS = (149, 242)  # About's client rows at 96 dpi: the top of Line2, the bottom of Line1
 
@@ -135,7 +135,8 @@ class Session:
         assert self.desktop.probe("close", "Settings", HOLD_S * 1000) == {"gone": "1"}, "Settings stays open"
 
     def _sample(self, at):
-        got = self.desktop.probe("resources", "pellumin.exe")
+        code, out = self.desktop.run(os.path.join(self.desktop.bin_dir, "np_resources.exe"), "pellumin.exe")
+        got = fields(out) if code == 0 else {}
         sample = SimpleNamespace(at=at, handles=int(got.get("handles", -1)), memory=int(got.get("memory", -1)),
                                  working_set=int(got.get("working_set", -1)))
         self.samples.append(sample)

@@ -2,7 +2,7 @@
 # Builds the four trees of CMakePresets.json: build/i686 (the product),
 # build/x86_64 (what the Wine tests run), build/native (core, fake platform
 # and unit tests, sanitized; it finds the other two for the tests) and
-# build/fuzz (the fuzz targets, clang with libFuzzer).
+# build/fuzz (the diskstats fuzz target, clang with libFuzzer).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

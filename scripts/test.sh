@@ -2,8 +2,8 @@
 # The whole test run: install what is missing, build all trees, then in the
 # native tree the static analysis, unit tests, the checks of the built
 # executables and the end-to-end tests under Wine, and in the clang tree the
-# fuzz targets for a bounded time. Everything runs; any failure fails the whole.
-# Arguments go to the native ctest (e.g. -L unit), and then the fuzzers stay out.
+# fuzz target for a bounded time. Everything runs; any failure fails the whole.
+# Arguments go to the native ctest (e.g. -L unit), and then the fuzz target stays out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh

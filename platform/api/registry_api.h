@@ -9,12 +9,9 @@ using RegKey = std::uintptr_t;
 // Predefined roots are sign-extended 32-bit values, as HKEY holds them.
 inline constexpr RegKey kHkeyLocalMachine =
     static_cast<RegKey>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000002u)));
-inline constexpr RegKey kHkeyCurrentUser =
-    static_cast<RegKey>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000001u)));
 
-inline constexpr std::uint32_t kRegSz = 1, kRegExpandSz = 2, kRegBinary = 3, kRegDword = 4;
-inline constexpr std::int32_t kErrorSuccess = 0, kErrorFileNotFound = 2, kErrorAccessDenied = 5, kErrorMoreData = 234,
-                                 kErrorNoUnicodeTranslation = 1113;
+inline constexpr std::uint32_t kRegSz = 1, kRegDword = 4;
+inline constexpr std::int32_t kErrorSuccess = 0, kErrorNoUnicodeTranslation = 1113;
 
 // Names are wide here; the backend converts them to the ANSI code page at the call.
 // Each returns the platform's status, 0 for success.

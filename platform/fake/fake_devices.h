@@ -1,5 +1,5 @@
-// Fakes of the small services: keyboard, tray shell, message box, shell,
-// application.
+// Fakes of the small services: keyboard, tray shell, message box, shell, disk
+// rate sources, application.
 // Each records every call with its time and keeps the state a user could see.
 #pragma once
 #include <cstdint>
@@ -120,8 +120,7 @@ class FakeDiskRateSources final : public DiskRateSources {
   std::unique_ptr<DiskRateSource> Open() override;
 
   void Script(std::vector<double> readings) { readings_.assign(readings.begin(), readings.end()); }
-  // The next collect or reading of an open source fails with this message.
-  void FailNextCollect(std::string why) { fail_collect_ = std::move(why); }
+  // The next reading of an open source fails with this message.
   void FailNextReading(std::string why) { fail_reading_ = std::move(why); }
   // While false, opening fails and so does every collect of an open source,
   // as when the disk counters or the file go away.
@@ -135,7 +134,7 @@ class FakeDiskRateSources final : public DiskRateSources {
   class Source;
   CallLog& log_;
   std::deque<double> readings_;
-  std::string fail_collect_, fail_reading_;
+  std::string fail_reading_;
   int opens_ = 0, open_sources_ = 0, collects_ = 0, readings_taken_ = 0;
 };
 

@@ -1,5 +1,6 @@
 // An in-memory registry with Win32's rules for handles, rights and value
-// queries, so the Registry module's tests fail where Windows would.
+// queries, as far as the Registry module meets them, so that its tests fail
+// where Windows would.
 #pragma once
 #include <cstdint>
 #include <deque>
@@ -15,11 +16,10 @@
 
 namespace np {
 
-inline constexpr std::int32_t kErrorInvalidHandle = 6, kErrorInvalidParameter = 87, kErrorBadPathname = 161;
-inline constexpr RegKey kHkeyClassesRoot =
-    static_cast<RegKey>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000000u)));
-inline constexpr RegKey kHkeyUsers =
-    static_cast<RegKey>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000003u)));
+inline constexpr RegKey kHkeyCurrentUser =
+    static_cast<RegKey>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000001u)));
+inline constexpr std::uint32_t kRegExpandSz = 2, kRegBinary = 3;
+inline constexpr std::int32_t kErrorFileNotFound = 2, kErrorAccessDenied = 5, kErrorMoreData = 234;
 
 struct StoredValue {
   std::uint32_t type;
@@ -31,7 +31,7 @@ class FakeRegistry final : public RegistryApi {
  public:
   enum class Op { kOpen, kQuery, kSet, kDelete, kClose };
 
-  explicit FakeRegistry(CallLog* log = nullptr);
+  explicit FakeRegistry(CallLog* log = nullptr) : log_(log) {}
   void SetCallLog(CallLog* log) { log_ = log; }
 
   std::int32_t RegOpenKeyExA(RegKey root, std::wstring_view sub_key, std::uint32_t options, std::uint32_t access,
@@ -43,21 +43,16 @@ class FakeRegistry final : public RegistryApi {
   std::int32_t RegDeleteValueA(RegKey key, std::wstring_view value_name) override;
   std::int32_t RegCloseKey(RegKey key) override;
 
-  // The world outside the program: keys and values as another program or an
-  // installer left them. Keys are created with all their parents.
-  void CreateKey(RegKey root, std::wstring_view path);
-  bool KeyExists(RegKey root, std::wstring_view path) const;
+  // The world outside the program: keys (below HKLM or HKCU) and values as
+  // another program or an installer left them.
+  void CreateKey(RegKey root, std::wstring_view path) { keys_[Path(root, path)]; }
+  // Creates the key if needed.
   void SetValue(RegKey root, std::wstring_view path, std::wstring_view name, std::uint32_t type,
                 std::vector<std::uint8_t> bytes);
-  // ANSI text as RegSetValueExA stores it; with_nul adds the terminator.
-  void SetString(RegKey root, std::wstring_view path, std::wstring_view name, std::string_view ansi,
-                 bool with_nul = true);
-  void SetDword(RegKey root, std::wstring_view path, std::wstring_view name, std::uint32_t value);
   void RemoveValue(RegKey root, std::wstring_view path, std::wstring_view name);
   std::optional<StoredValue> GetValue(RegKey root, std::wstring_view path, std::wstring_view name) const;
-  std::size_t ValueCount(RegKey root, std::wstring_view path) const;
   // Opens asking for KEY_SET_VALUE, KEY_CREATE_SUB_KEY or KEY_CREATE_LINK are denied.
-  void SetReadOnly(RegKey root, std::wstring_view path, bool read_only = true);
+  void SetReadOnly(RegKey root, std::wstring_view path, bool read_only) { keys_[Path(root, path)].read_only = read_only; }
 
   std::size_t OpenHandleCount() const { return handles_.size(); }
   // The next call of that kind does nothing but return status; a scripted
@@ -72,26 +67,21 @@ class FakeRegistry final : public RegistryApi {
     bool read_only = false;
   };
   struct Handle {
-    std::wstring path;  // folded, from the root's own name
+    std::wstring path;
     std::uint32_t access;
   };
 
+  // Windows compares key and value names without regard to case.
+  static std::wstring Fold(std::wstring_view name);
+  static std::wstring Path(RegKey root, std::wstring_view path);
   std::int32_t Open(RegKey root, std::wstring_view sub_key, std::uint32_t access, RegKey* result);
   std::int32_t Query(RegKey handle, std::wstring_view name, std::uint32_t* type, std::uint8_t* data,
                      std::uint32_t* byte_count);
-  std::int32_t Set(RegKey handle, std::wstring_view name, std::uint32_t type, const std::uint8_t* data,
-                   std::uint32_t byte_count);
-  std::int32_t Delete(RegKey handle, std::wstring_view name);
-  std::int32_t Close(RegKey handle);
-
-  std::optional<std::wstring> KeyPath(RegKey root, std::wstring_view sub_key, std::int32_t* status) const;
-  std::wstring FoldedPath(RegKey root, std::wstring_view path) const;
-  // The key behind an open handle, or the status that refuses the call.
+  // The key behind an open handle, or null with the status that refuses the call.
   Key* KeyFor(RegKey handle, std::uint32_t needed_right, std::int32_t* status);
-  std::optional<std::int32_t> TakeFailure(Op op);
-  void RunAfter(Op op);
-  void Log(std::string what) const;
-  std::string HandleName(RegKey handle) const;
+  // A scripted failure of the call, or else what `serve` answers; logged with
+  // the call's description and whatever `serve` puts in `result`.
+  std::int32_t Serve(Op op, const std::string& what, const std::function<std::int32_t(std::string& result)>& serve);
 
   CallLog* log_;
   std::map<std::wstring, Key> keys_;

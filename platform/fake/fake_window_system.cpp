@@ -3,11 +3,11 @@
 
 #include <algorithm>
 #include <cstdio>
-
-#include "platform/common/twips.h"
 #include <tuple>
 #include <utility>
 #include <vector>
+
+#include "platform/common/twips.h"
 
 namespace np {
 
@@ -39,19 +39,13 @@ WindowId FakeWindowSystem::CreateForm(const FormDesign& design, FormEvents& even
   log_.Add("CreateForm \"" + Narrow(design.caption) + "\"");
   if (std::exchange(fail_next_create_, false)) throw RuntimeError("window creation failed");
   const WindowId id = next_form_++;
-  FakeForm& added = forms_.emplace(id, FakeForm{design, &events, 0x10000u + id * 0x10u}).first->second;
-  added.user_objects = 1;
-  ++user_.created;
+  forms_.emplace(id, FakeForm{design, &events, 0x10000u + id * 0x10u});
   return id;
 }
 
 void FakeWindowSystem::DestroyForm(WindowId id) {
   log_.Add("DestroyForm");
-  auto it = forms_.find(id);
-  if (it == forms_.end()) return;
-  gdi_.deleted += it->second.gdi_objects;
-  user_.deleted += it->second.user_objects;
-  forms_.erase(it);
+  if (forms_.erase(id) == 0) return;
   std::erase_if(controls_, [id](const auto& entry) { return entry.second.form == id; });
 }
 
@@ -80,71 +74,35 @@ void FakeWindowSystem::StopTimer(WindowId id, int timer_id) {
 }
 
 ControlId FakeWindowSystem::AddControl(WindowId id, FakeControl added) {
-  const auto siblings =
-      std::count_if(controls_.begin(), controls_.end(), [id](const auto& entry) { return entry.second.form == id; });
   form(id);
-  added.tab_index = static_cast<int>(siblings);
   controls_.emplace(next_control_, std::move(added));
   return next_control_++;
 }
 
-ControlId FakeWindowSystem::AddCheckBox(WindowId id, const TwipsRect& rect, const std::wstring& caption) {
-  const ControlId added = AddControl(id, FakeControl{id, ControlKind::kCheckBox, rect, caption, {}, {}});
-  ++form(id).user_objects;
-  ++user_.created;
-  return added;
+ControlId FakeWindowSystem::AddCheckBox(WindowId id, const TwipsRect& rect, const std::wstring& /*caption*/) {
+  return AddControl(id, FakeControl{id, rect});
 }
 
-ControlId FakeWindowSystem::AddTextBox(WindowId id, const TwipsRect& rect, const std::wstring& tooltip) {
-  const ControlId added = AddControl(id, FakeControl{id, ControlKind::kTextBox, rect, {}, tooltip, {}});
-  form(id).user_objects += 2;  // the edit control and its own tooltip window
-  user_.created += 2;
-  return added;
-}
-
-void FakeWindowSystem::HoldFont(FakeForm& f, const FontDesign& font) {
-  if (std::find(f.fonts.begin(), f.fonts.end(), font) != f.fonts.end()) return;
-  f.fonts.push_back(font);
-  ++f.gdi_objects;
-  ++gdi_.created;
-}
-
-void FakeWindowSystem::HoldDrawnExtras(FakeForm& f, int pointer_resource, const std::wstring& tooltip) {
-  if (pointer_resource != 0 && std::find(f.cursors.begin(), f.cursors.end(), pointer_resource) == f.cursors.end()) {
-    f.cursors.push_back(pointer_resource);
-    ++f.user_objects;
-    ++user_.created;
-  }
-  if (!tooltip.empty() && !std::exchange(f.drawn_tooltip, true)) {
-    ++f.user_objects;
-    ++user_.created;
-  }
+ControlId FakeWindowSystem::AddTextBox(WindowId id, const TwipsRect& rect, const std::wstring& /*tooltip*/) {
+  return AddControl(id, FakeControl{id, rect});
 }
 
 ControlId FakeWindowSystem::AddLabel(WindowId id, const LabelDesign& design) {
-  FakeControl added{id, ControlKind::kLabel, design.rect, design.caption, design.tooltip, {}};
+  FakeControl added{id, design.rect};
   added.label = design;
-  const ControlId label = AddControl(id, std::move(added));
-  HoldFont(form(id), design.font);
-  HoldDrawnExtras(form(id), design.pointer_resource, design.tooltip);
-  return label;
+  return AddControl(id, std::move(added));
 }
 
 ControlId FakeWindowSystem::AddPicture(WindowId id, const PictureDesign& design) {
-  if (design.bitmap_resource <= 0) throw RuntimeError("cannot load the picture");
-  FakeControl added{id, ControlKind::kPicture, design.rect, {}, design.tooltip, {}};
+  FakeControl added{id, design.rect};
   added.picture = design;
-  const ControlId picture = AddControl(id, std::move(added));
-  ++form(id).gdi_objects;  // the bitmap
-  ++gdi_.created;
-  HoldDrawnExtras(form(id), design.pointer_resource, design.tooltip);
-  return picture;
+  return AddControl(id, std::move(added));
 }
 
 ControlId FakeWindowSystem::AddLine(WindowId id, const LineDesign& design) {
-  FakeControl added{id, ControlKind::kLine, {}, {}, {}, {}};
+  FakeControl added{id, {}};
   added.line = design;
-  return AddControl(id, std::move(added));  // its pen lives only while it is painted
+  return AddControl(id, std::move(added));
 }
 
 void FakeWindowSystem::SetForeColour(ControlId id, Colour colour) {

@@ -1,6 +1,5 @@
 // An in-memory window system: forms, controls and timers that hold their
 // state like real ones, plus a message loop that fires due timers in order.
-// It counts GDI and USER objects as the Win32 backend makes and frees them.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -16,24 +15,15 @@
 
 namespace np {
 
-enum class ControlKind { kCheckBox, kTextBox, kLabel, kPicture, kLine };
-
 struct FakeControl {
   WindowId form;
-  ControlKind kind;
   TwipsRect rect;
-  std::wstring caption, tooltip, text;
+  std::wstring text{};
   int check = 0;
-  int tab_index = 0;
   // The drawn controls' designs, with the values the program changed since.
   std::optional<LabelDesign> label{};
   std::optional<PictureDesign> picture{};
   std::optional<LineDesign> line{};
-};
-
-struct GuiObjectCount {
-  int created = 0, deleted = 0;
-  int Live() const { return created - deleted; }
 };
 
 struct FakeTimer {
@@ -47,12 +37,6 @@ struct FakeForm {
   std::uintptr_t handle;
   bool visible = false;
   std::map<int, FakeTimer> timers{};
-  // What the form holds: one font per distinct design, one cursor per
-  // resource, one tooltip window for all its drawn controls.
-  std::vector<FontDesign> fonts{};
-  std::vector<int> cursors{};
-  bool drawn_tooltip = false;
-  int gdi_objects = 0, user_objects = 0;
 };
 
 class FakeWindowSystem final : public WindowSystem {
@@ -103,10 +87,7 @@ class FakeWindowSystem final : public WindowSystem {
   std::optional<WindowId> FindByCaption(const std::wstring& caption) const;
   const FakeControl& Control(ControlId id) const { return controls_.at(id); }
   std::size_t FormCount() const { return forms_.size(); }
-  std::size_t FormsCreated() const { return next_form_ - 1; }
   void FailNextCreate() { fail_next_create_ = true; }
-  const GuiObjectCount& GdiObjects() const { return gdi_; }
-  const GuiObjectCount& UserObjects() const { return user_; }
   // The user's answer to the next popup menu: the caption of the item chosen,
   // or empty to dismiss it. It runs inside the menu's modal loop.
   std::function<std::wstring(const std::vector<MenuItem>& items, int default_id)> on_popup;
@@ -117,8 +98,6 @@ class FakeWindowSystem final : public WindowSystem {
   FakeControl& control(ControlId id);
   ControlId AddControl(WindowId form, FakeControl control);
   void Dispatch(WindowId form, const std::function<void(FormEvents&)>& call);
-  void HoldFont(FakeForm& form, const FontDesign& font);
-  void HoldDrawnExtras(FakeForm& form, int pointer_resource, const std::wstring& tooltip);
   ControlId DrawnControlAt(WindowId form, int x, int y) const;
 
   FakeClock& clock_;
@@ -129,7 +108,6 @@ class FakeWindowSystem final : public WindowSystem {
   WindowId next_form_ = 1;
   ControlId next_control_ = 1;
   bool fail_next_create_ = false;
-  GuiObjectCount gdi_, user_;
 };
 
 }  // namespace np

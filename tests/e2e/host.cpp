@@ -1,15 +1,11 @@
-// np_host: runs product code on the real Win32 backend where pellumin.exe does
-// not reach it yet, for the Wine tests.
-//   np_host settings                       the Settings window, as the tray menu will open it
-//   np_host about                          the About window, as the tray menu will open it
-//   np_host about-cycles <hidden> <shown>  makes and closes the About window that many times
-//   np_host reg read|delete <subkey> <name>  the Registry module on HKLM
-//   np_host reg write <subkey> <name> sz <text> | i2 <n> | i4 <n> | r8 <x> | bool | empty
+// np_host: runs product code on the real Win32 backend for what the Wine tests
+// cannot see of pellumin.exe from outside. Prints key=value lines.
+//   np_host settings                       the Settings window, its rate box written as a sample does
+//   np_host about                          the About window: its icon, tips and colours, and when it rests
+//   np_host about-cycles <hidden> <shown>  its handles and memory over that many makings and closings
 //   np_host source pdh <english counter path> <n> | diskstats <n>
 //                                          a disk rate source, sampled n times 100 ms apart;
 //                                          diskstats first prints the disks it watches
-// Text arguments and values are ASCII with \uXXXX escapes, so that no code
-// page other than the product's own touches them. Prints key=value lines.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -25,82 +21,9 @@
 #include "program/program.h"
 #include "platform/win32/win32_disk_sources.h"
 #include "platform/win32/win32_platform.h"
-#include "settings/registry.h"
 #include "handle_count.h"
 
 namespace {
-
-using np::Variant;
-
-std::wstring Unescape(const std::string& s) {
-  std::wstring out;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s.compare(i, 2, "\\u") == 0 && i + 6 <= s.size()) {
-      out += static_cast<wchar_t>(std::stoul(s.substr(i + 2, 4), nullptr, 16));
-      i += 5;
-    } else {
-      out += static_cast<wchar_t>(static_cast<unsigned char>(s[i]));
-    }
-  }
-  return out;
-}
-
-// NULs made visible, so a string's filler can be counted.
-std::string Escape(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, c >= 0x20 && c < 0x7F && c != L'\\' ? "%c" : "\\u%04x", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out;
-}
-
-bool ParseData(int argc, char** argv, Variant* data) {
-  const std::string kind = argc > 0 ? argv[0] : "";
-  const char* arg = argc == 2 ? argv[1] : nullptr;
-  if (kind == "bool" && argc == 1)
-    *data = Variant(np::vt::kBool, -1);
-  else if (kind == "empty" && argc == 1)
-    *data = Variant();
-  else if (kind == "sz" && arg)
-    *data = Variant(np::vt::kBstr, 0, Unescape(arg));
-  else if (kind == "i2" && arg)
-    *data = Variant(np::vt::kI2, static_cast<std::int16_t>(std::strtol(arg, nullptr, 0)));
-  else if (kind == "i4" && arg)
-    *data = Variant(np::vt::kI4, static_cast<std::int32_t>(std::strtoll(arg, nullptr, 0)));
-  else if (kind == "r8" && arg)
-    *data = Variant(np::vt::kR8, 0);
-  else
-    return false;
-  return true;
-}
-
-int Registry(np::Platform& platform, int argc, char** argv) {
-  if (argc < 3) return 2;
-  const np::RegistryContext reg{platform.registry, platform.codec};
-  const std::string command = argv[0];
-  const std::wstring key = Unescape(argv[1]), name = Unescape(argv[2]);
-  std::int32_t status = 0;
-  // A read never yields a double, so this one shows the value untouched.
-  Variant data(np::vt::kR8, 0);
-  if (command == "read" && argc == 3)
-    status = np::RegReadValueEntry(reg, np::kHkeyLocalMachine, key, name, data);
-  else if (command == "delete" && argc == 3)
-    status = np::RegDeleteValueEntry(reg, np::kHkeyLocalMachine, key, name);
-  else if (command == "write" && ParseData(argc - 3, argv + 3, &data))
-    status = np::RegWriteValueEntry(reg, np::kHkeyLocalMachine, key, name, data);
-  else
-    return 2;
-  std::printf("status=%ld\n", static_cast<long>(status));
-  if (command != "read") return 0;
-  std::printf("type=%u\n", static_cast<unsigned>(data.Type()));
-  if (data.Type() == np::vt::kBstr)
-    std::printf("value=%s\n", Escape(data.String()).c_str());
-  else
-    std::printf("value=%ld\n", static_cast<long>(data.Long()));
-  return 0;
-}
 
 // The product passes the disk counter, which Wine lacks; Wine's PDH serves
 // others, which prove the same calls.
@@ -142,12 +65,20 @@ class Referrer final : public np::Form {
   }
 
  private:
-  // As a sample does: writes the box only when it shows something else.
+  // As a sample does: writes the box only when it shows something else. Says
+  // once when it has read its own "0" back: from then on the backend keeps
+  // that text, and only the box's own change notice can make it look again.
   void OnTimer(int) override {
     const np::ControlId box = program_.Settings().Get()->txtDisp;
-    if (windows_.Text(box) != L"0") windows_.SetText(box, L"0");
+    if (windows_.Text(box) != L"0") {
+      windows_.SetText(box, L"0");
+    } else if (!kept_) {
+      kept_ = true;
+      std::printf("kept=0\n");
+    }
   }
   np::Program& program_;
+  bool kept_ = false;
 };
 
 // Another process cannot read a window's icon under Wine, so the host reports it.
@@ -285,14 +216,12 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   np::Win32Platform win32(GetModuleHandleA(nullptr));
   const std::string mode = argc > 1 ? argv[1] : "";
-  if (mode == "reg") return Registry(win32.platform, argc - 2, argv + 2);
   if (mode == "source") return Source(argc - 2, argv + 2);
   if (mode == "about") return About(win32);
   if (mode == "about-cycles" && argc == 4) return AboutCycles(win32, std::atoi(argv[2]), std::atoi(argv[3]));
   if (mode != "settings") return 2;
   np::Program program(win32.platform);
   np::RunHandler(win32.errors, [&] { program.Settings().Show(); });
-  PrintIconSize(reinterpret_cast<HWND>(win32.windows.Handle(program.Settings().Get()->Id())));
   Referrer referrer(win32.platform, program);
   return np::Win32Platform::RunMessageLoop();
 }

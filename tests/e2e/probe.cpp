@@ -3,9 +3,7 @@
 // Prints one "key=value" field per line unless stated otherwise.
 #include <windows.h>
 #include <commctrl.h>
-#include <psapi.h>
 #include <shellapi.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,8 +11,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "handle_count.h"
 
 namespace {
 
@@ -344,44 +340,11 @@ int popup(int x, int y, bool with_default) {
   return 0;
 }
 
-// The Windows id of the first process running `image` (a file name), or 0.
-// By name: the tests know only the Linux process id, which is not Wine's.
-DWORD pid_of(const char* image) {
-  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  DWORD pid = 0;
-  for (BOOL more = Process32First(snap, &entry); more && !pid; more = Process32Next(snap, &entry))
-    if (_stricmp(entry.szExeFile, image) == 0) pid = entry.th32ProcessID;
-  CloseHandle(snap);
-  return pid;
-}
-
-
-// Handles and memory of a running program, as a leak would show them under
-// Wine, which fills PagefileUsage with its resident private pages and leaves
-// PrivateUsage 0.
-int resources(const char* image) {
-  const DWORD pid = pid_of(image);
-  HANDLE process = pid ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid) : nullptr;
-  PROCESS_MEMORY_COUNTERS counters{};
-  counters.cb = sizeof counters;
-  const bool read = process && K32GetProcessMemoryInfo(process, &counters, sizeof counters);
-  if (process) CloseHandle(process);
-  const long handles = read ? HandleCountOf(pid) : -1;
-  if (handles < 0) return 1;
-  std::printf("pid=%lu\nhandles=%ld\nmemory=%llu\nworking_set=%llu\n", pid, handles,
-              static_cast<unsigned long long>(counters.PagefileUsage),
-              static_cast<unsigned long long>(counters.WorkingSetSize));
-  return 0;
-}
-
 int usage() {
   std::printf(
       "usage: np_probe watch <log> [minutes] | tap <vk>... | toggle <vk>... | box <title> <ms> [click] | tray <ms>\n"
       "       form <title> <ms> [old hwnd] | click <title> | close <title> <ms> | type <title> <text>\n"
-      "       untray | taskbar-created | menu <ms> [downs, 0 for Escape] | popup <x> <y> <0|1 default>\n"
-      "       resources <image name>\n");
+      "       untray | taskbar-created | menu <ms> [downs, 0 for Escape] | popup <x> <y> <0|1 default>\n");
   return 2;
 }
 
@@ -392,7 +355,6 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   auto num = [&](int i) { return argc > i ? std::strtoull(argv[i], nullptr, 10) : 0ULL; };
   if (mode == "watch" && argc >= 3) return watch(argv[2], argc > 3 ? num(3) : 10);
-  if (mode == "resources" && argc == 3) return resources(argv[2]);
   if (mode == "tap" || mode == "toggle") {
     // "tap" is a user's press and release. "toggle" releases first: a program
     // ended mid-pulse may have left the key down, and pressing a key that is
@@ -428,9 +390,12 @@ int main(int argc, char** argv) {
   }
   if (mode == "close" && w && argc == 4) return close(w, num(3));
   if (mode == "type" && w && argc == 4) {
-    // As a paste would: the box tells its window of the change.
-    SendMessageA(FindWindowExA(w, nullptr, "Edit", nullptr), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]));
-    return describe(w);
+    // As a paste would: the box tells its window of the change. Its owner may
+    // write over it at once, so what is reported is that the box took it.
+    const LRESULT set =
+        SendMessageA(FindWindowExA(w, nullptr, "Edit", nullptr), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]));
+    std::printf("set=%d\n", set == TRUE ? 1 : 0);
+    return 0;
   }
   return w || argc <= 2 ? usage() : 1;
 }

@@ -90,13 +90,18 @@ def test_settings_window_shows_the_latest_rate_with_the_users_separator(decimal_
 @pytest.mark.parametrize("type_, data", [("REG_SZ", r"C:\Old place\pellumin.exe"), ("REG_DWORD", "1"), (None, None)],
                          ids=["REG_SZ", "REG_DWORD", "none"])
 def test_first_sample_rewrites_a_stale_run_entry(desktop, run_entry, type_, data):
+    # From a folder whose name the ANSI code page holds but ASCII does not: the
+    # entry must come back in those letters, not in another code page's.
+    folder = os.path.join(desktop.tmp, "Gr\u00f6\u00dfe")
+    os.makedirs(folder, exist_ok=True)
+    shutil.copy(os.path.join(desktop.bin_dir, "pellumin.exe"), folder)
     if type_:
         desktop.reg("add", RUN_KEY, "/v", "pellumin", "/t", type_, "/d", data, "/f")
-    proc = desktop.spawn(f"{desktop.bin_dir}/pellumin.exe")
+    proc = desktop.spawn(os.path.join(folder, "pellumin.exe"))
     try:
         assert desktop.probe("form", "Settings", HOLD_S * 1000), "the first sample loads the Settings window"
         if type_:
-            want = ("REG_SZ", win_path(desktop.bin_dir) + "\\pellumin.exe")
+            want = ("REG_SZ", win_path(folder) + "\\pellumin.exe")
             wait_until(lambda: run_entry() == want, HOLD_S, f"the entry rewritten, still {run_entry()}")
         else:
             assert run_entry() is None
@@ -115,12 +120,16 @@ def test_refused_copy_elsewhere_leaves_the_run_entry_and_the_instance_lock_alone
     writer = threading.Thread(target=write_bursts, args=(os.path.join(desktop.tmp, "scratch"), 50, stop))
     writer.start()
     try:
+        before = len(w.keys())
         second = desktop.spawn(os.path.join(copy_dir, "pellumin.exe"))
-        assert desktop.probe("box", "Norvane Pellumin", 10000)
+        assert desktop.probe("box", "Norvane Pellumin", 10000) == {
+            "caption": "Norvane Pellumin", "text": "Norvane Pellumin is already running!", "buttons": "1:OK",
+            "icons": "0"}
         # A sampling copy would load its own Settings window within a tick and
         # rewrite the entry with its own path; give it a second to try.
         with pytest.raises(AssertionError):
             wait_until(lambda: run_entry() != mine, 1, "the entry to change")
+        assert not [k for k in w.keys()[before:] if k.vk != 145], "a sweep from the refused copy"
         # Nor does it keep the single-instance lock: with its box still open,
         # the first copy ends and the next start is let in.
         desktop.end(pellumin.proc)

@@ -1,15 +1,8 @@
 """The journeys a user makes through the tray menu of pellumin.exe, driven with
 xdotool on Wine's tray icon and keys in the menu, watched from outside."""
 
-import os
-import subprocess
-import threading
-from types import SimpleNamespace
+from wine import ABOUT, EXIT, HOLD_S, RUN_KEY, SETTINGS, centred, locks_agree, wait_until, win_path
 
-from test_about import AT_96, BLUE, area, link_colours, point_at
-from wine import ABOUT, EXIT, HOLD_S, RUN_KEY, SETTINGS, locks_agree, scroll_pulses_whole, wait_until, win_path
-
-LOCKS = (144, 20, 145)
 ROW_Y = {"About": 11, "Settings": 27}  # below the menu's top: a 3 px border, rows 16 px high
 
 
@@ -41,7 +34,7 @@ def test_press_opens_nothing_release_opens_the_menu(pellumin, desktop):
     assert pellumin.proc.poll() is None and desktop.watcher.state().tray == 1
 
 
-def test_about_default_and_left_clicked_plays_highlights_links_and_stays_one_window(pellumin, desktop, link_log):
+def test_about_is_the_default_item_chosen_by_the_left_button_and_stays_one_window(pellumin, desktop):
     bold, plain = (reference_menu(desktop, default) for default in (1, 0))
     assert bold != plain, "Wine draws a default item as any other"
     x, y = desktop.tray_icon_centre()
@@ -55,27 +48,6 @@ def test_about_default_and_left_clicked_plays_highlights_links_and_stays_one_win
     shown = desktop.probe("form", "Norvane Pellumin v1.0", HOLD_S * 1000)
     assert (shown.get("visible"), shown.get("client")) == ("1", "498,296"), "no About after both clicks"
     assert desktop.probe("form", "Settings", HOLD_S * 1000)["visible"] == "0", "Settings shown by the right button"
-    left, top, width, height = map(int, shown["window"].split(","))
-    border = (width - 498) // 2  # a fixed frame: the same border left, right and below
-    about = SimpleNamespace(origin=(left + border, top + height - 296 - border), layout=AT_96)
-
-    def lines_full_width():
-        client = area(desktop, about, (0, 0, 498, 296))
-        return all(len(set(client[y])) == 1 for rows in AT_96.lines for y in rows)
-    # Each flash holds the thread for up to a second, and the 76 steps of the
-    # animation may then come one a flash while the host's disk is busy.
-    wait_until(lines_full_width, 76 * 1.2, "both lines at full width after the animation")
-    desktop.screenshot("about.png")
-    point_at(desktop, about, "Label6")
-    wait_until(lambda: BLUE not in link_colours(desktop, about)[1], HOLD_S, "Label6 in the highlight colour")
-    point_at(desktop, about, "surface")
-    wait_until(lambda: all(BLUE in c for c in link_colours(desktop, about)), HOLD_S, "both links blue again")
-
-    for name in ("Label3", "Label6"):
-        point_at(desktop, about, name, "click", "1")
-    lines = wait_until(lambda: os.path.exists(link_log) and len(t := open(link_log).read().splitlines()) >= 2 and t,
-                       30, "two links at the logging mailer and browser")
-    assert lines == ["mailto:support@norvane.example?Subject=Norvane%20Pellumin&Body=", "http://www.norvane.example/"]
     desktop.pick(ABOUT)
     assert desktop.probe("form", "Norvane Pellumin v1.0", HOLD_S * 1000)["hwnd"] == shown["hwnd"], "one About window"
 
@@ -83,8 +55,11 @@ def test_about_default_and_left_clicked_plays_highlights_links_and_stays_one_win
 def test_settings_shows_the_rate_and_the_box_tells_the_truth(pellumin, desktop):
     desktop.pick(SETTINGS)
     shown = desktop.probe("form", "Settings", HOLD_S * 1000)
-    assert shown["visible"] == "1" and float(shown["text"]) >= 0
-    desktop.screenshot("settings.png")
+    assert shown["visible"] == "1" and float(shown["text"]) >= 0 and centred(shown), shown
+    # At 96 dpi, 15 twips a pixel; a fixed border: no sizing, no min/max box.
+    layout = {"client": "154,90", "check": "16,16,129,25", "edit": "8,56,137,19", "first_tab": "check",
+              "frame": "close", "tip": "Current Harddisc Activities Rate"}
+    assert {k: shown.get(k) for k in layout} == layout
     assert desktop.probe("click", "Settings")["checked"] == "1"
     assert desktop.reg_value(RUN_KEY, "pellumin") == ("REG_SZ", win_path(desktop.bin_dir) + "\\pellumin.exe")
     assert desktop.probe("click", "Settings")["checked"] == "0"
@@ -114,40 +89,3 @@ def test_exit_removes_the_icon_then_sweeps_back_and_ends(pellumin, desktop):
     assert order[-12:] == [20] * 6 + [144] * 6 and 145 in order[:-12], "Scroll, Caps, Num"
     wait_until(lambda: locks_agree(w, w.keys()[before:], locks), HOLD_S, f"the locks as before ({locks})")
     assert desktop.probe("form", "Settings", 0) == {}
-
-
-def test_a_whole_session_under_disk_writes_leaves_every_lock_even(desktop):
-    w = desktop.watcher
-    locks, start = w.state().locks, len(w.keys())
-    stop = threading.Event()
-
-    def writes():
-        scratch = os.path.join(desktop.tmp, "scratch")
-        while not stop.is_set():
-            subprocess.run(["dd", "if=/dev/zero", f"of={scratch}", "bs=4k", "count=2", "oflag=direct", "conv=fsync"],
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
-            stop.wait(0.05)  # about 20 synced writes a second
-
-    writer = threading.Thread(target=writes)
-    writer.start()
-    try:
-        proc = desktop.spawn(f"{desktop.bin_dir}/pellumin.exe")
-        wait_until(lambda: w.state().tray > 0, 15, "the tray icon")
-        desktop.pick(SETTINGS)
-        assert desktop.probe("click", "Settings")["checked"] == "1"
-        assert desktop.probe("click", "Settings")["checked"] == "0"
-        desktop.pick(EXIT)
-        proc.wait(timeout=15)
-    finally:
-        stop.set()
-        writer.join(timeout=30)
-    def even():
-        keys = w.keys()[start:]
-        counts = [len([k for k in keys if k.vk == vk and not k.up]) % 2 for vk in LOCKS]
-        return counts[:2] == [0, 0] and (counts[2] == 0 or not scroll_pulses_whole(keys))
-    # The hook log may trail the process's end by a moment.
-    wait_until(even, HOLD_S, "even toggle counts on every lock key")
-    wait_until(lambda: locks_agree(w, w.keys()[start:], locks), HOLD_S, f"the locks as before ({locks})")
-    assert desktop.reg_value(RUN_KEY, "pellumin") is None, "the entry as the last click left it"
-    if w.state().locks != locks:  # a pulse Wine dropped: leave the desktop as found
-        desktop.probe("toggle", *[vk for vk, a, b in zip(LOCKS, w.state().locks, locks) if a != b])

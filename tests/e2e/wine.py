@@ -46,6 +46,13 @@ def wait_until(predicate, timeout, what, interval=0.02):
     return value
 
 
+def centred(shown):
+    """Whether a window the probe or the host described stands in the middle of the screen."""
+    width, height = (int(v) for v in shown["screen"].split(","))
+    left, top, w, h = (int(v) for v in shown["window"].split(","))
+    return abs(left - (width - w) / 2) <= 1 and abs(top - (height - h) / 2) <= 1
+
+
 def win_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
@@ -173,11 +180,6 @@ class Desktop:
         """The probe's fields; empty when it found nothing."""
         code, out = self.run(os.path.join(self.bin_dir, "np_probe.exe"), *map(str, args), timeout=timeout)
         return {k: v.strip() for k, v in fields(out).items()} if code == 0 else {}
-
-    def host(self, *args):
-        code, out = self.run(os.path.join(self.bin_dir, "np_host.exe"), *args)
-        assert code == 0, f"np_host {args} exited {code}: {out}"
-        return fields(out)
 
     def reg(self, *args):
         # reg writes to a file in the OEM code page, 437 in the locale set above.

@@ -94,19 +94,13 @@ def icon_image(pe):
     return entry, resources(pe, RT_ICON)[entry[7]]
 
 
-def test_icon_is_one_16x16_256_colour_image(exe):
+def test_icon_is_app_ico_one_16x16_256_colour_image(exe):
     (width, height, colours, _, _, bpp, size, _), image = icon_image(exe[2])
     assert (width, height, colours, size) == (16, 16, 0, len(image)) and bpp in (0, 8)
-    header = struct.unpack_from("<IiiHHII", image)
-    palette = struct.unpack_from("<I", image, 32)[0]
-    assert header[:6] == (40, 16, 32, 1, 8, 0) and palette in (0, 256)
-    assert len(image) >= 40 + 256 * 4 + 16 * 16 + 16 * 4  # header, palette, pixels, mask
-
-
-def test_icon_is_app_ico(exe):
+    assert struct.unpack_from("<IiiHHI", image) == (40, 16, 32, 1, 8, 0)  # with its mask, 8 bits a pixel, unpacked
     ico = (RESOURCES / "app.ico").read_bytes()
     size, offset = struct.unpack_from("<II", ico, 6 + 8)
-    assert struct.unpack_from("<H", ico, 4) == (1,) and icon_image(exe[2])[1] == ico[offset:offset + size]
+    assert struct.unpack_from("<H", ico, 4) == (1,) and image == ico[offset:offset + size]
 
 
 def test_manifest(exe):
@@ -133,6 +127,12 @@ def test_hand_pointer_is_hand_cur(exe):
     cur = (RESOURCES / "hand.cur").read_bytes()
     hot_x, hot_y, size, offset = struct.unpack_from("<HHII", cur, 6 + 4)
     assert resources(pe, RT_CURSOR) == {image_id: struct.pack("<HH", hot_x, hot_y) + cur[offset:offset + size]}
+    # The mask's bit is 0 where the hand is: the hot spot on it with nothing
+    # above, or the pointer would click beside the fingertip.
+    mask = cur[offset + 40 + 8 + 128:offset + size]
+    def on_hand(x, y):
+        return not mask[(31 - y) * 4 + x // 8] & (0x80 >> x % 8)
+    assert on_hand(hot_x, hot_y) and not any(on_hand(hot_x, y) for y in range(hot_y)), (hot_x, hot_y)
 
 
 @pytest.mark.parametrize("script, output", [("make_icon.py", "app.ico"), ("make_banner.py", "banner.bmp"),

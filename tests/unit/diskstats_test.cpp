@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -45,39 +44,12 @@ INSTANTIATE_TEST_SUITE_P(
     Diskstats, ParseTest,
     ::testing::Values(
         ParseCase{"WholeDisksAmongPartitionsAndVirtualDevices", kSample, {63114, 1000}},
-        ParseCase{"PartitionAlone", "254 1 vda1 1 0 0 0 2 0 0 0\n", {{}, {}}},
         ParseCase{"TabsAndMinimalFields", "254\t0\tvda\t1 0 0 0\t2 0 0 0\n", {3, {}}},
         ParseCase{"LastLineCutShort", "259 0 nvme0n1 5 0 0 0 7 0 0 0\n254 0 vda 43306 6721 2553930 8047 198", {{}, 12}},
-        ParseCase{"MissingFields", "254 0 vda 1 2 3\n259 0 nvme0n1\n", {{}, {}}},
-        ParseCase{"NotNumbers", "254 0 vda x 0 0 0 2 0 0 0\n259 0 nvme0n1 1 0 0 0 2a 0 0 0\n", {{}, {}}},
-        ParseCase{"SignsAndGarbledMajor", "254 0 vda -1 0 0 0 2 0 0 0\n2x4 0 nvme0n1 1 0 0 0 2 0 0 0\n", {{}, {}}},
-        ParseCase{"PastSixtyFourBits", "254 0 vda 18446744073709551616 0 0 0 1 0 0 0\n", {{}, {}}},
+        ParseCase{"NotNumbers", "254 0 vda x 0 0 0 2 0 0 0\n2x4 0 nvme0n1 1 0 0 0 2 0 0 0\n", {{}, {}}},
         ParseCase{"SumPastSixtyFourBits", "254 0 vda 18446744073709551615 0 0 0 1 0 0 0\n", {{}, {}}},
-        ParseCase{"FirstGoodLineWins", "254 0 vda x\n254 0 vda 1 0 0 0 1 0 0 0\n254 0 vda 9 0 0 0 9 0 0 0\n", {2, {}}},
-        ParseCase{"Empty", "", {{}, {}}}),
+        ParseCase{"FirstGoodLineWins", "254 0 vda x\n254 0 vda 1 0 0 0 1 0 0 0\n254 0 vda 9 0 0 0 9 0 0 0\n", {2, {}}}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// Every prefix, and every byte turned to garbage: a disk is either not read or
-// read right, and nothing is read outside the text (ASan watches the exact-size copy).
-TEST(DiskstatsParse, CutOrGarbledAnywhereNeverMisreads) {
-  const Counts whole = Read(kSample);
-  auto check = [&](std::string_view text) {
-    const auto copy = std::make_unique<char[]>(text.size());
-    std::copy(text.begin(), text.end(), copy.get());
-    const Counts got = Read({copy.get(), text.size()});
-    for (std::size_t i = 0; i < got.size(); ++i) {
-      if (got[i]) {
-        EXPECT_EQ(got[i], whole[i]) << kDisks[i] << " in: " << text;
-      }
-    }
-  };
-  for (std::size_t n = 0; n <= kSample.size(); ++n) check(kSample.substr(0, n));
-  for (std::size_t at = 0; at < kSample.size(); ++at) {
-    std::string garbled(kSample);
-    garbled[at] = 'x';
-    check(garbled);
-  }
-}
 
 struct Step {
   Counts counts;
@@ -109,36 +81,13 @@ INSTANTIATE_TEST_SUITE_P(
                       RateCase{"SumsDisksOverElapsedTime", {{{100, 10}, 0, true, 0}, {{130, 40}, 500, true, 120}}},
                       RateCase{"WrappedCounterAddsNothingThenCountsOn",
                                {{{k32, 0}, 0, true, 0}, {{5, 0}, 1000, true, 0}, {{25, 0}, 2000, true, 20}}},
-                      RateCase{"GoingBackElsewhereKeepsOtherDisk",
-                               {{{1000, 50}, 0, true, 0}, {{10, 60}, 1000, true, 10}, {{30, 60}, 2000, true, 20}}},
                       RateCase{"AppearingDiskAddsNothingFirst",
                                {{{100, {}}, 0, true, 0}, {{110, 5000}, 1000, true, 10}, {{120, 5030}, 2000, true, 40}}},
-                      RateCase{"ReturningDiskStartsOver",
-                               {{{100, 50}, 0, true, 0}, {{110, {}}, 1000, true, 10}, {{120, 900}, 2000, true, 10}}},
                       RateCase{"NoDiskReadIsRefusedAndSkipped",
                                {{{100, 0}, 0, true, 0}, {{{}, {}}, 1000, false, 0}, {{130, 0}, 3000, true, 10}}},
                       RateCase{"TimeNotMovingIsNotASample",
                                {{{100, 0}, 1000, true, 0}, {{200, 0}, 1000, true, 0}, {{300, 0}, 2000, true, 200}}}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// Two recorded texts 30 ms apart: partitions and virtual devices grow too, but
-// only vda and nvme0n1 count; a disk that shows up later adds nothing yet.
-TEST(DiskstatsRate, RecordedSamples) {
-  const std::vector<std::string> disks = {"vda", "nvme0n1", "sdb"};
-  constexpr std::string_view kLater =
-      " 254       0 vda 43309 6721 2553954 8048 19810 8861 5392408 9299 0 7401 19363 4731 7 446808 616 1683 1400\n"
-      " 254       1 vda1 43003 6700 2550024 8001 19802 8801 5390016 9202 0 7301 19301 4700 7 446800 0 0 0\n"
-      " 253       0 zram0 55 0 440 0 99 0 792 0 0 0 0 0 0 0 0 0 0\n"
-      " 259       0 nvme0n1 901 0 7208 0 100 0 800 0 0 0 0 0 0 0 0 0 0\n"
-      "   8      16 sdb 700 0 5600 0 300 0 2400 0 0 0 0 0 0 0 0 0 0\n";
-  DiskRate rate(disks.size(), 1'000'000'000);
-  Counts counts(disks.size());
-  ReadDiskTransfers(kSample, disks, counts);
-  ASSERT_TRUE(rate.Add(counts, 5'000'000'000));
-  ReadDiskTransfers(kLater, disks, counts);
-  ASSERT_TRUE(rate.Add(counts, 5'030'000'000));
-  EXPECT_NEAR(rate.Value(), (3 + 2 + 1) / 0.030, 1e-9);
-}
 
 }  // namespace
 }  // namespace np

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "program/program.h"
@@ -32,8 +32,9 @@ AnsiNotifyIconData Record(const TrayCallRecord& call) {
   return data;
 }
 
-TEST(Startup, ChecksTheInstanceThenSweepsThenAddsTheIcon) {
+TEST(Startup, ChecksTheInstanceThenSweepsThenAddsTheIconOfTheMainWindow) {
   FakePlatform fake;
+  fake.windows.app_icon = 0x00A1B2C3;
   Program program(fake.platform);
   ASSERT_TRUE(program.Start());
 
@@ -49,27 +50,28 @@ TEST(Startup, ChecksTheInstanceThenSweepsThenAddsTheIcon) {
   EXPECT_FALSE(form->visible);
   EXPECT_EQ(form->design.kind, FormKind::kHidden);
   EXPECT_EQ(form->timers.at(kTimer1).interval_ms, 30u);
-}
 
-TEST(Startup, TrayRecordNamesTheMainWindowAndItsIcon) {
-  FakePlatform fake;
-  fake.windows.app_icon = 0x00A1B2C3;
-  Program program(fake.platform);
-  ASSERT_TRUE(program.Start());
   const AnsiNotifyIconData data = Record(fake.tray.Calls().at(0));
-  EXPECT_EQ(data.hWnd, fake.windows.Find(program.Main()->Id())->handle);
-  EXPECT_EQ(data.uID, 0x00A1B2C3u);
-  EXPECT_EQ(data.hIcon, 0x00A1B2C3u);
-  EXPECT_EQ(data.uFlags, 7u);
-  EXPECT_EQ(data.uCallbackMessage, 512u);
+  EXPECT_EQ((std::array<std::uintptr_t, 6>{data.cbSize, data.hWnd, data.uID, data.uFlags, data.uCallbackMessage,
+                                            data.hIcon}),
+            (std::array<std::uintptr_t, 6>{sizeof data, form->handle, 0x00A1B2C3, 7, 512, 0x00A1B2C3}));
   std::string tip = std::string("Norvane Pellumin v1.0") + '\0';
   tip.resize(sizeof data.szTip, ' ');  // then spaces to the end of the field
   EXPECT_EQ(std::string(data.szTip, sizeof data.szTip), tip);
+
+  EXPECT_EQ(fake.disks.Collects(), 0);
+  fake.RunFor(100);  // at 1800 (all the overdue ones), 1830, 1860, 1890
+  EXPECT_EQ(fake.disks.Collects(), 4) << "ticks overdue since the sweep come once after it";
+  fake.keyboard.UserTap(kVkCapsLock);
+  EXPECT_TRUE(fake.keyboard.LockOn(kVkCapsLock)) << "the user's first lock key press after the greeting counts";
 }
 
+// The box's modal loop runs the timers: the refused copy must not sample in it.
 TEST(Startup, SecondInstanceOnlyShowsTheMessageAndEnds) {
   FakePlatform fake;
   fake.app.another_instance_running = true;
+  fake.disks.Script({50});
+  fake.boxes.while_open = [&] { fake.RunFor(1000); };
   Program program(fake.platform);
   program.Start();
 
@@ -84,29 +86,25 @@ TEST(Startup, SecondInstanceOnlyShowsTheMessageAndEnds) {
   EXPECT_TRUE(fake.app.Ended());
 }
 
-TEST(Startup, TicksOverdueSinceTheSweepComeOnceAfterIt) {
-  FakePlatform fake;
-  Program program(fake.platform);
-  ASSERT_TRUE(program.Start());
-  EXPECT_EQ(fake.disks.Collects(), 0);
-  fake.RunFor(100);  // at 1800 (all the overdue ones), 1830, 1860, 1890
-  EXPECT_EQ(fake.disks.Collects(), 4);
+// A main window or icon that cannot be had stops the start-up, reported once:
+// nothing reaches the tray (never a zero icon handle), and without a window
+// not even the sweep plays.
+TEST(Startup, AFailedStartIsReportedOnceAndNothingFollows) {
+  for (const bool window : {true, false}) {
+    FakePlatform fake;
+    if (window) fake.windows.FailNextCreate();
+    else fake.windows.app_icon = 0;
+    Program program(fake.platform);
+    EXPECT_FALSE(program.Start());
+    EXPECT_EQ(fake.boxes.Shown().size(), 1u);
+    EXPECT_EQ(fake.keyboard.Events().empty(), window);
+    EXPECT_TRUE(fake.tray.Calls().empty());
+  }
 }
 
-TEST(Startup, ARefusedInstanceNeverSamplesWhileItsBoxIsOpen) {
-  FakePlatform fake;
-  fake.app.another_instance_running = true;
-  fake.disks.Script({50});
-  fake.boxes.while_open = [&] { fake.RunFor(1000); };  // the box's modal loop
-  Program program(fake.platform);
-  program.Start();
-  EXPECT_EQ(fake.disks.Collects(), 0);
-  EXPECT_TRUE(fake.keyboard.Events().empty());
-  EXPECT_FALSE(fake.windows.FindByCaption(L"Settings"));
-  for (const auto& call : fake.log.Calls()) EXPECT_NE(call.what.rfind("Reg", 0), 0u) << "no registry access";
-}
-
-TEST(Startup, AFailedTrayAddIsNotRetried) {
+// Started from the Run entry before the shell was ready, say: the add is not
+// retried and nothing is shown, but a new shell gets the same record again.
+TEST(ShellRestart, PutsTheSameIconBackEvenIfTheFirstAddFailed) {
   FakePlatform fake;
   fake.tray.FailNextCall();
   Program program(fake.platform);
@@ -115,47 +113,11 @@ TEST(Startup, AFailedTrayAddIsNotRetried) {
   EXPECT_EQ(fake.tray.Calls().size(), 1u);
   EXPECT_EQ(fake.tray.IconCount(), 0u);
   EXPECT_TRUE(fake.boxes.Shown().empty()) << "the shell's result is never looked at";
-}
-
-TEST(Startup, AMainWindowThatCannotBeCreatedIsReportedOnce) {
-  FakePlatform fake;
-  fake.windows.FailNextCreate();
-  Program program(fake.platform);
-  EXPECT_FALSE(program.Start());
-  ASSERT_EQ(fake.boxes.Shown().size(), 1u);
-  EXPECT_EQ(fake.boxes.Shown()[0].caption, L"Norvane Pellumin");
-  EXPECT_TRUE(fake.keyboard.Events().empty());
-  EXPECT_TRUE(fake.tray.Calls().empty());
-}
-
-TEST(ShellRestart, PutsTheSameIconBackEvenIfTheFirstAddFailed) {
-  FakePlatform fake;
-  fake.tray.FailNextCall();  // started from the Run entry before the shell was ready
-  Program program(fake.platform);
-  ASSERT_TRUE(program.Start());
-  EXPECT_EQ(fake.tray.IconCount(), 0u);
   fake.windows.BroadcastTaskbarCreated();
   EXPECT_EQ(fake.tray.IconCount(), 1u);
   ASSERT_EQ(fake.tray.Calls().size(), 2u);
   EXPECT_EQ(fake.tray.Calls()[1].message, kNimAdd);
   EXPECT_EQ(fake.tray.Calls()[1].bytes, fake.tray.Calls()[0].bytes);
-}
-
-TEST(Startup, AMissingIconIsAnErrorNotAZeroHandleInTheTray) {
-  FakePlatform fake;
-  fake.windows.app_icon = 0;
-  Program program(fake.platform);
-  program.Start();
-  EXPECT_TRUE(fake.tray.Calls().empty());
-  EXPECT_EQ(fake.boxes.Shown().size(), 1u);
-}
-
-TEST(Startup, TheUsersFirstLockKeyPressAfterTheGreetingCounts) {
-  FakePlatform fake;
-  Program program(fake.platform);
-  ASSERT_TRUE(program.Start());
-  fake.keyboard.UserTap(kVkCapsLock);
-  EXPECT_TRUE(fake.keyboard.LockOn(kVkCapsLock));
 }
 
 }  // namespace
