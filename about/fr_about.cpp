@@ -70,23 +70,29 @@ frAbout::frAbout(Platform& platform)
 
 void frAbout::Form_Load() { windows_.StartTimer(Id(), kAboutTimer1, kAboutTimer1IntervalMs); }
 
-void frAbout::OnTimer(int timer_id) {
+void frAbout::Timer(int timer_id) {
   // A tick already on its way when the window closed finds no lines to move.
   if (timer_id == kAboutTimer1 && Loaded()) Timer1_Timer();
 }
 
-void frAbout::OnMouseMove(int /*x*/, int /*y*/) { Form_MouseMove(); }
+void frAbout::MouseMove(int /*x*/, int /*y*/) { Form_MouseMove(); }
 
-void frAbout::OnControlMouseMove(ControlId control) {
+void frAbout::ControlMouseMove(ControlId control) {
   if (control == Label3) Label3_MouseMove();
   if (control == Label6) Label6_MouseMove();
 }
 
-void frAbout::OnControlMouseClick(ControlId control, MouseButton button) {
+void frAbout::ControlMouseClick(ControlId control, MouseButton button) {
   if (button != MouseButton::kLeft) return;  // a click is the primary button's
-  if (control == Label3) Label3_Click();
-  if (control == Label6) Label6_Click();
-  if (control == Image1) Image1_Click();
+  // Nothing of the window is read after a branch: the shell may run a nested
+  // loop (its own error box) in which the user closes this window.
+  if (control == Label3) {
+    Label3_Click();
+  } else if (control == Label6) {
+    Label6_Click();
+  } else if (control == Image1) {
+    Image1_Click();
+  }
 }
 
 // There is no leave event: a link keeps the highlight until the pointer

@@ -33,10 +33,10 @@ class frAbout final : public Form {
   bool StepLine(ControlId line);
   void Open(const std::wstring& file);
 
-  void OnTimer(int timer_id) override;
-  void OnMouseMove(int x, int y) override;
-  void OnControlMouseMove(ControlId control) override;
-  void OnControlMouseClick(ControlId control, MouseButton button) override;
+  void Timer(int timer_id) override;
+  void MouseMove(int x, int y) override;
+  void ControlMouseMove(ControlId control) override;
+  void ControlMouseClick(ControlId control, MouseButton button) override;
 
   Shell& shell_;
 };

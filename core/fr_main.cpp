@@ -52,9 +52,9 @@ void frMain::mnuQuit_Click() {
   platform_.app.EndProcess();
 }
 
-void frMain::OnTimer(int /*timer_id*/) { RequestDiskSample(); }
+void frMain::Timer(int /*timer_id*/) { RequestDiskSample(); }
 
-void frMain::OnMouseMove(int x, int /*y*/) {
+void frMain::MouseMove(int x, int /*y*/) {
   if (x == kTrayMenuCode) ShowTrayMenu();
 }
 
@@ -117,7 +117,7 @@ void frMain::HandleDiskSample() {
 
 double frMain::Reading() { return SystemMonitor1_->CounterValue(kDiskCounterPosition); }
 
-void frMain::OnShellRestarted() {
+void frMain::ShellRestarted() {
   // A new shell knows none of the old one's icons (and at logon the first add
   // may have come before the shell existed): add the same record again.
   if (tray_icon_data_.cbSize != 0) CallTrayShell(kNimAdd);

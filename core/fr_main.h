@@ -41,11 +41,11 @@ class frMain final : public Form, private SampleListener {
 
  private:
   void Form_Load();
-  void OnTimer(int timer_id) override;
-  void OnShellRestarted() override;
+  void Timer(int timer_id) override;
+  void ShellRestarted() override;
   void OnSampleCollected() override { HandleDiskSample(); }
   // The tray callback: the shell's mouse message arrives as the x coordinate.
-  void OnMouseMove(int x, int y) override;
+  void MouseMove(int x, int y) override;
   void ShowTrayMenu();
   void mnuAbout_Click();
   void mnuSettings_Click();

@@ -16,6 +16,9 @@ class Program {
         settings_([this] { return std::make_unique<frSettings>(platform_); }),
         pop_([this] { return std::make_unique<frPop>(platform_.windows); }),
         about_([this] { return std::make_unique<frAbout>(platform_); }) {}
+  // The factories hold `this`.
+  Program(Program&&) = delete;
+  Program& operator=(Program&&) = delete;
 
   // Loads frMain, whose load step is the whole start-up. False when it failed
   // to load; the error has gone to the sink by then.

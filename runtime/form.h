@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "platform/api/window_system.h"
 
@@ -15,6 +16,8 @@ class Form : public FormEvents {
   ~Form() override { Unload(); }
 
   bool Loaded() const { return id_ != 0; }
+  // Whether one of this window's handlers is on the stack.
+  bool Handling() const { return *handling_ > 0; }
   WindowId Id() const { return id_; }
   void Show() { windows_.ShowForm(id_); }
   // Destroys the window with its controls and timers; the object stays usable as "not loaded".
@@ -26,14 +29,47 @@ class Form : public FormEvents {
   Form(WindowSystem& windows, const FormDesign& design) : windows_(windows), id_(windows.CreateForm(design, *this)) {}
   WindowSystem& windows_;
 
+  // The window's event handlers, as FormEvents describes them.
+  virtual void Timer(int /*timer_id*/) {}
+  virtual void MouseMove(int /*x*/, int /*y*/) {}
+  virtual void ControlClick(ControlId /*control*/) {}
+  virtual void ControlMouseMove(ControlId /*control*/) {}
+  virtual void ControlMouseClick(ControlId /*control*/, MouseButton /*button*/) {}
+  virtual void ShellRestarted() {}
+
  private:
+  // Counts the handlers on the stack: one that runs a nested message loop (a
+  // box, the shell) may see its window closed and its kind made anew, and its
+  // object must live until it returns.
+  template <class Handler>
+  void Handle(Handler&& handler) {
+    // The count outlives the object, so that even a handler that frees its own
+    // window object leaves nothing here to touch freed memory.
+    const std::shared_ptr<int> handling = handling_;
+    struct Done {
+      int& count;
+      ~Done() { --count; }
+    } done{++*handling};
+    handler();
+  }
+  void OnTimer(int timer_id) final { Handle([&] { Timer(timer_id); }); }
+  void OnMouseMove(int x, int y) final { Handle([&] { MouseMove(x, y); }); }
+  void OnControlClick(ControlId control) final { Handle([&] { ControlClick(control); }); }
+  void OnControlMouseMove(ControlId control) final { Handle([&] { ControlMouseMove(control); }); }
+  void OnControlMouseClick(ControlId control, MouseButton button) final {
+    Handle([&] { ControlMouseClick(control, button); });
+  }
+  void OnShellRestarted() final { Handle([&] { ShellRestarted(); }); }
   void OnUserClosed() final { id_ = 0; }
+
   WindowId id_;
+  std::shared_ptr<int> handling_ = std::make_shared<int>(0);
 };
 
 // At most one window of a kind. Referring to it creates it when it does not
 // exist, and creation runs the load step (the constructor) to its end first.
 // A window the user closed is discarded; the next reference makes a new one.
+// A discarded window whose handler is still running is freed only after it returns.
 template <class T>
 class FormSingleton {
  public:
@@ -46,6 +82,8 @@ class FormSingleton {
   T* Get() {
     if (creating_) return nullptr;
     if (!Exists()) {
+      std::erase_if(closed_, [](const std::unique_ptr<T>& form) { return !form->Handling(); });
+      if (form_ != nullptr && form_->Handling()) closed_.push_back(std::move(form_));
       form_.reset();
       creating_ = true;
       try {
@@ -66,6 +104,7 @@ class FormSingleton {
  private:
   std::function<std::unique_ptr<T>()> make_;
   std::unique_ptr<T> form_;
+  std::vector<std::unique_ptr<T>> closed_;
   bool creating_ = false;
 };
 

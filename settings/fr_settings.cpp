@@ -39,7 +39,7 @@ void frSettings::Form_Load() {
   }
 }
 
-void frSettings::OnControlClick(ControlId control) {
+void frSettings::ControlClick(ControlId control) {
   if (control == chkAutoRun && !showing_entry_) chkAutoRun_Click();
 }
 

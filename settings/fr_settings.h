@@ -21,7 +21,7 @@ class frSettings final : public Form {
  private:
   void Form_Load();
   void chkAutoRun_Click();
-  void OnControlClick(ControlId control) override;
+  void ControlClick(ControlId control) override;
   RegistryContext Registry() const;
   // The Run entry's value name and data for the running executable.
   std::wstring EntryName() const;

@@ -81,7 +81,7 @@ std::int32_t ReadString(RegistryContext reg, RegKey key, const std::wstring& nam
   // n + 1 filler spaces, of which the query may fill only n: the last one
   // always survives, and nothing of the buffer is trimmed afterwards.
   std::string buffer = reg.codec.ToAnsi(std::wstring(std::size_t{size} + 1, L' '));
-  std::uint32_t byte_count = static_cast<std::uint32_t>(std::min<std::size_t>(size, buffer.size()));
+  std::uint32_t byte_count = size;
   std::uint32_t type = 0;
   const std::int32_t status =
       reg.api.RegQueryValueExA(key, name, &type, reinterpret_cast<std::uint8_t*>(buffer.data()), &byte_count);

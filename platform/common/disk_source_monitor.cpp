@@ -29,9 +29,9 @@ class DiskSourceMonitor final : public SystemMonitor {
     listener_.OnSampleCollected();
   }
 
+  // Asked only from the listener, so after a collect that kept the source.
   double CounterValue(std::int16_t position) override {
     if (position != 1) throw RuntimeError("there is no counter at position " + std::to_string(position));
-    if (!source_) throw RuntimeError(why_, Telling::kNot);  // lost earlier in this sample, and told then
     try {
       return source_->Value();
     } catch (const RuntimeError& e) {

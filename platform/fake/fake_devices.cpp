@@ -50,6 +50,7 @@ std::intptr_t FakeShell::ExecuteA(std::uintptr_t owner, const std::wstring& oper
                                   const std::wstring& parameters, const std::wstring& directory, int show_command) {
   log_.Add("ShellExecuteA");
   calls_.push_back({owner, operation, file, parameters, directory, show_command});
+  if (while_running) while_running();
   constexpr std::intptr_t kSeErrNoAssoc = 31, kStarted = 42;
   return handler_registered ? kStarted : kSeErrNoAssoc;
 }

@@ -106,6 +106,8 @@ class FakeShell final : public Shell {
 
   const std::vector<ShellExecuteRecord>& Calls() const { return calls_; }
   bool handler_registered = true;
+  // Runs inside the call, as the nested loop of the shell's own error box does.
+  std::function<void()> while_running;
 
  private:
   CallLog& log_;

@@ -35,8 +35,8 @@ class Selected {
 
 }  // namespace
 
-DrawnControls::DrawnControls(HINSTANCE instance, HWND window, int dpi, ErrorSink& errors)
-    : instance_(instance), window_(window), dpi_(dpi), errors_(errors) {}
+DrawnControls::DrawnControls(HINSTANCE instance, HWND window, HWND& tooltip, int dpi, ErrorSink& errors)
+    : instance_(instance), window_(window), tooltip_(tooltip), dpi_(dpi), errors_(errors) {}
 
 DrawnControls::~DrawnControls() {
   for (auto& font : fonts_) DeleteObject(font.second);

@@ -29,7 +29,8 @@ void AddTooltipTool(HINSTANCE instance, HWND window, HWND& tooltip, const ToolDe
 
 class DrawnControls {
  public:
-  DrawnControls(HINSTANCE instance, HWND window, int dpi, ErrorSink& errors);
+  // `tooltip` is the window's one tooltip window, shared with its child controls.
+  DrawnControls(HINSTANCE instance, HWND window, HWND& tooltip, int dpi, ErrorSink& errors);
   // Frees every font, bitmap and cursor; the tooltip window goes with its owner.
   ~DrawnControls();
   DrawnControls(const DrawnControls&) = delete;
@@ -77,13 +78,13 @@ class DrawnControls {
 
   HINSTANCE instance_;
   HWND window_;
+  HWND& tooltip_;
   int dpi_;
   ErrorSink& errors_;
   std::vector<Item> items_;
   std::vector<std::pair<FontDesign, HFONT>> fonts_;
   std::vector<std::pair<int, HCURSOR>> cursors_;
   std::vector<HBITMAP> bitmaps_;
-  HWND tooltip_ = nullptr;
 };
 
 }  // namespace np

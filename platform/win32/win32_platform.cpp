@@ -15,8 +15,9 @@ HICON LoadAppIcon(HINSTANCE instance) {
   return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 16, 16, 0));
 }
 
-// Tab and arrow keys move between the controls of our dialog-like windows.
-bool IsDialogKey(MSG& msg) {
+// Hands every message of our dialog-like windows to the dialog manager, which
+// moves between their controls on Tab and arrow keys; true when it took the message.
+bool DialogManagerTook(MSG& msg) {
   HWND root = GetAncestor(msg.hwnd, GA_ROOT);
   return root != nullptr && (GetWindowLongPtrA(root, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0 &&
          IsDialogMessageA(root, &msg);
@@ -33,7 +34,7 @@ Win32Platform::Win32Platform(HINSTANCE instance)
 int Win32Platform::RunMessageLoop() {
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    if (IsDialogKey(msg)) continue;
+    if (DialogManagerTook(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }

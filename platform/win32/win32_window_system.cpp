@@ -52,7 +52,8 @@ Win32WindowSystem::Win32WindowSystem(HINSTANCE instance, HICON app_icon, ErrorSi
       errors_(errors),
       dpi_(ScreenDpi()),
       taskbar_created_(RegisterWindowMessageA("TaskbarCreated")),
-      font_(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))) {}
+      font_(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))),
+      class_registered_(RegisterFormClass()) {}
 
 int Win32WindowSystem::Pixels(int twips) const { return TwipsToPixels(twips, dpi_); }
 
@@ -62,26 +63,44 @@ Win32WindowSystem::Window& Win32WindowSystem::window(WindowId id) {
   return it->second;
 }
 
+// By the child's handle: control ids grow without reuse across windows, and a
+// notification carries only the low 16 bits of one.
+std::optional<std::pair<ControlId, Win32WindowSystem::Control*>> Win32WindowSystem::ControlOf(HWND child) {
+  if (child == nullptr) return std::nullopt;
+  for (auto& [id, c] : controls_) {
+    if (c.hwnd == child) return std::pair{id, &c};
+  }
+  return std::nullopt;
+}
+
 HWND Win32WindowSystem::control(ControlId id) {
   auto it = controls_.find(id);
   if (it == controls_.end()) throw RuntimeError("the control is not loaded");
   return it->second.hwnd;
 }
 
+bool Win32WindowSystem::RegisterFormClass() const {
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  // A double-click arrives as a press and a double-click message, not as two
+  // presses: a link double-clicked opens once.
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = WndProc;
+  wc.hInstance = instance_;
+  wc.hIcon = icon_;
+  wc.hIconSm = icon_;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kFormClass;
+  return RegisterClassExA(&wc) != 0;
+}
+
+Win32WindowSystem::~Win32WindowSystem() {
+  if (class_registered_) UnregisterClassA(kFormClass, instance_);
+}
+
 WindowId Win32WindowSystem::CreateForm(const FormDesign& design, FormEvents& events) {
-  static const bool registered = [this] {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = instance_;
-    wc.hIcon = icon_;
-    wc.hIconSm = icon_;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kFormClass;
-    return RegisterClassExA(&wc) != 0;
-  }();
-  if (!registered) throw RuntimeError("cannot register the window class");
+  if (!class_registered_) throw RuntimeError("cannot register the window class");
 
   const Frame frame = FrameOf(design.kind);
   RECT r{0, 0, Pixels(design.client_width_twips), Pixels(design.client_height_twips)};
@@ -248,15 +267,17 @@ LRESULT Win32WindowSystem::OnMessage(Window& w, UINT msg, WPARAM wparam, LPARAM 
     case WM_MOUSEMOVE:
       RunHandler(errors_, [&] { events->OnMouseMove(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)); });
       return 0;
-    case WM_COMMAND:
-      if (HIWORD(wparam) == BN_CLICKED && controls_.contains(LOWORD(wparam))) {
-        const ControlId box = LOWORD(wparam);
-        RunHandler(errors_, [&] { events->OnControlClick(box); });
+    case WM_COMMAND: {
+      const auto from = ControlOf(reinterpret_cast<HWND>(lparam));
+      if (!from) break;
+      if (HIWORD(wparam) == BN_CLICKED) {
+        RunHandler(errors_, [&] { events->OnControlClick(from->first); });
         return 0;
       }
       // Typed, pasted or set: read the box again when next asked.
-      if (HIWORD(wparam) == EN_CHANGE && controls_.contains(LOWORD(wparam))) controls_.at(LOWORD(wparam)).text.reset();
+      if (HIWORD(wparam) == EN_CHANGE) from->second->text.reset();
       break;
+    }
     case WM_CLOSE:
       // The hidden main window is never seen, so nobody can close it by hand.
       if (GetWindowLongPtrA(w.hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) return 0;

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "platform/api/error_sink.h"
 #include "platform/api/window_system.h"
@@ -15,6 +16,9 @@ namespace np {
 class Win32WindowSystem final : public WindowSystem {
  public:
   Win32WindowSystem(HINSTANCE instance, HICON app_icon, ErrorSink& errors);
+  ~Win32WindowSystem() override;
+  Win32WindowSystem(const Win32WindowSystem&) = delete;
+  Win32WindowSystem& operator=(const Win32WindowSystem&) = delete;
 
   WindowId CreateForm(const FormDesign& design, FormEvents& events) override;
   void DestroyForm(WindowId id) override;
@@ -45,7 +49,7 @@ class Win32WindowSystem final : public WindowSystem {
     HWND hwnd = nullptr;
     FormEvents* events = nullptr;
     std::unique_ptr<DrawnControls> drawn{};  // made with the first drawn control
-    HWND tooltip = nullptr;                // of its child controls; it goes with the window
+    HWND tooltip = nullptr;                // of all its controls; it goes with the window
     ControlId pressed = 0;                 // the drawn control a button went down on
     MouseButton pressed_button = MouseButton::kLeft;
   };
@@ -69,9 +73,11 @@ class Win32WindowSystem final : public WindowSystem {
   DrawnControls& drawn(ControlId id);
   Window& window(WindowId id);
   HWND control(ControlId id);
+  std::optional<std::pair<ControlId, Control*>> ControlOf(HWND child);
   HWND CreateChild(WindowId form, ControlId id, const char* cls, DWORD style, DWORD ex_style, const TwipsRect& rect,
                    const std::wstring& text);
   int Pixels(int twips) const;
+  bool RegisterFormClass() const;
 
   HINSTANCE instance_;
   HICON icon_;
@@ -79,6 +85,7 @@ class Win32WindowSystem final : public WindowSystem {
   int dpi_;
   UINT taskbar_created_;  // the shell's registered message; 0 if it could not be registered
   HFONT font_;
+  bool class_registered_;
   std::map<WindowId, Window> windows_;
   std::map<ControlId, Control> controls_;
   WindowId next_window_ = 1;

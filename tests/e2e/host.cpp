@@ -3,6 +3,7 @@
 //   np_host settings                       the Settings window, its rate box written as a sample does
 //   np_host about                          the About window: its icon, tips and colours, and when it rests
 //   np_host about-cycles <hidden> <shown>  its handles and memory over that many makings and closings
+//   np_host late-click                     a check box made after 0xFFFF other controls, clicked
 //   np_host source pdh <english counter path> <n> | diskstats <n>
 //                                          a disk rate source, sampled n times 100 ms apart;
 //                                          diskstats first prints the disks it watches
@@ -68,7 +69,7 @@ class Referrer final : public np::Form {
   // As a sample does: writes the box only when it shows something else. Says
   // once when it has read its own "0" back: from then on the backend keeps
   // that text, and only the box's own change notice can make it look again.
-  void OnTimer(int) override {
+  void Timer(int) override {
     const np::ControlId box = program_.Settings().Get()->txtDisp;
     if (windows_.Text(box) != L"0") {
       windows_.SetText(box, L"0");
@@ -152,7 +153,7 @@ class AnimationWatch final : public np::Form {
   }
 
  private:
-  void OnTimer(int) override {
+  void Timer(int) override {
     if (!about_.Loaded()) return;
     const np::LineEnds one = windows_.Line(about_.Line1), two = windows_.Line(about_.Line2);
     if (one.x1 < 7600.0f || two.x1 < 7600.0f) return;
@@ -161,6 +162,31 @@ class AnimationWatch final : public np::Form {
   }
   np::frAbout& about_;
 };
+
+// Control ids are never reused: after 0xFFFF of them, a new check box must still
+// hear its own click, sent as a user's is, by the button itself.
+class LateBox final : public np::Form {
+ public:
+  explicit LateBox(np::Platform& platform) : Form(platform.windows, {L"", 1000, 1000, np::FormKind::kFixedDialog}) {}
+  np::ControlId box = 0;
+  int clicks = 0;
+
+ private:
+  void ControlClick(np::ControlId control) override { clicks += control == box ? 1 : 100; }
+};
+
+int LateClick(np::Win32Platform& win32) {
+  {
+    LateBox lines(win32.platform);  // lines take ids but no window handle: cheap to make
+    for (int i = 0; i < 0x10000; ++i) win32.windows.AddLine(lines.Id(), {});
+  }
+  LateBox form(win32.platform);
+  form.box = win32.windows.AddCheckBox(form.Id(), {0, 0, 900, 300}, L"late");
+  HWND button = FindWindowExA(reinterpret_cast<HWND>(win32.windows.Handle(form.Id())), nullptr, "BUTTON", nullptr);
+  SendMessageA(button, BM_CLICK, 0, 0);
+  std::printf("id=%ld\nclicks=%d\n", static_cast<long>(form.box), form.clicks);
+  return 0;
+}
 
 long HandleCount() { return HandleCountOf(GetCurrentProcessId()); }
 
@@ -218,6 +244,7 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "source") return Source(argc - 2, argv + 2);
   if (mode == "about") return About(win32);
+  if (mode == "late-click") return LateClick(win32);
   if (mode == "about-cycles" && argc == 4) return AboutCycles(win32, std::atoi(argv[2]), std::atoi(argv[3]));
   if (mode != "settings") return 2;
   np::Program program(win32.platform);

@@ -40,6 +40,36 @@ TEST(FormSingleton, CreatesOnFirstReferenceAndAgainAfterTheUserClosedItOrACreati
   EXPECT_EQ(fake.windows.FormCount(), 1u);
 }
 
+// A window whose handler runs a nested call (a box, the shell) and then reads itself.
+class Nesting final : public Form {
+ public:
+  Nesting(WindowSystem& windows, std::function<void()>& nested, int& handled)
+      : Form(windows, {L"Nesting", 100, 100, FormKind::kFixedDialog}), nested_(nested), handled_(handled) {}
+
+ private:
+  void MouseMove(int /*x*/, int /*y*/) override {
+    nested_();
+    ++handled_;
+  }
+  std::function<void()>& nested_;
+  int& handled_;
+};
+
+TEST(FormSingleton, AWindowClosedAndMadeAnewInsideItsOwnHandlerLivesUntilTheHandlerReturns) {
+  FakePlatform fake;
+  std::function<void()> nested = [] {};
+  int handled = 0;
+  FormSingleton<Nesting> nesting([&] { return std::make_unique<Nesting>(fake.windows, nested, handled); });
+  const WindowId first = nesting.Get()->Id();
+  nested = [&] {
+    fake.windows.UserClose(first);
+    nesting.Show();
+  };
+  fake.windows.PostMouseMove(first, 1, 1);
+  EXPECT_EQ(handled, 1);
+  EXPECT_NE(nesting.Get()->Id(), first);
+}
+
 TEST(Twips, BecomePixelsAtTheScreensDpi) {
   struct Case {
     int twips, dpi, pixels;

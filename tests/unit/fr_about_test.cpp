@@ -130,5 +130,14 @@ TEST_F(AboutTest, LeftClicksOnTheLinksAndThePictureHandTheShellTheirLink) {
   EXPECT_TRUE(program.About().Exists());
 }
 
+// With no mail program the shell shows its own box, whose nested loop lets the
+// user close About: nothing of the window may be read once the call returns.
+TEST_F(AboutTest, AClickReadsNothingOfItsWindowAfterTheShellReturns) {
+  auto about = std::make_unique<frAbout>(fake.platform);
+  fake.shell.while_running = [&] { about.reset(); };
+  fake.windows.UserClickAt(about->Id(), kLabel3.x, kLabel3.y, MouseButton::kLeft);
+  EXPECT_EQ(fake.shell.Calls().size(), 1u);
+}
+
 }  // namespace
 }  // namespace np
