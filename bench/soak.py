@@ -2,7 +2,7 @@
 a user opens the tray menu, About and Settings again and again, then Exit.
 The soak run judges it; the benchmark prints its handle and memory figures.
 
-usage: soak.py BIN_DIR [--minutes N] [--artifacts DIR]   (BIN_DIR: the x86_64 build)
+usage: soak.py [BIN_DIR] [--minutes N] [--artifacts DIR]   (BIN_DIR: by default the Wine suite's choice)
 """
 
 import argparse
@@ -15,8 +15,8 @@ import time
 from types import SimpleNamespace
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from wine import (ABOUT, EXIT, HOLD_S, RUN_KEY, SETTINGS, Desktop, Watcher, fields,  # noqa: E402
-                  scroll_pulses_whole, wait_until, win_path, write_bursts)
+from wine import (ABOUT, EXIT, HOLD_S, RUN_KEY, SETTINGS, Desktop, Watcher, describe, fields,  # noqa: E402
+                  scroll_pulses_whole, wait_until, win_path, wine_tree, write_bursts)
 
 LINE_ROWS = (149, 242)  # About's client rows at 96 dpi: the top of Line2, the bottom of Line1
 
@@ -224,12 +224,14 @@ def report(session):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("bin_dir")
+    ap.add_argument("bin_dir", nargs="?")
     ap.add_argument("--minutes", type=int, default=10)
     ap.add_argument("--artifacts", help="keeps the hook log here")
     args = ap.parse_args()
     with tempfile.TemporaryDirectory() as tmp:
-        desktop = Desktop(os.path.abspath(args.bin_dir), os.path.abspath(args.artifacts or tmp))
+        bin_dir, why = (os.path.abspath(args.bin_dir), "as asked") if args.bin_dir else wine_tree()
+        print(describe(bin_dir, why), flush=True)
+        desktop = Desktop(bin_dir, os.path.abspath(args.artifacts or tmp))
         try:
             print(f"soak: {args.minutes} min of pellumin.exe under Wine with synced write bursts", flush=True)
             session = Session(desktop, args.minutes).run()

@@ -4,7 +4,9 @@ the bare program showing a window like it), the time
 from a disk write to the first Scroll Lock event, and handles and memory over a
 long session under write bursts (the soak run's session).
 
-usage: wine_bench.py BIN_DIR [--seconds N] [--rounds N] [--bursts N] [--soak-minutes N]   (BIN_DIR: the x86_64 build)
+usage: wine_bench.py [BIN_DIR] [--seconds N] [--rounds N] [--bursts N] [--soak-minutes N]
+(BIN_DIR: the build with pellumin.exe and the bare timer of the same architecture;
+by default the Wine suite's choice, build/i686 wherever this machine runs 32-bit code)
 """
 
 import argparse
@@ -16,7 +18,7 @@ import tempfile
 import time
 
 from soak import Session
-from wine import HOLD_S, SETTINGS, Desktop, Watcher, wait_until  # noqa: E402 (soak puts tests/e2e on the path)
+from wine import HOLD_S, SETTINGS, Desktop, Watcher, describe, wait_until, wine_tree  # noqa: E402 (soak puts tests/e2e on the path)
 
 TICKS = os.sysconf("SC_CLK_TCK")
 SCROLL = 145
@@ -142,13 +144,14 @@ def resources_over_time(desktop, minutes):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("bin_dir")
+    ap.add_argument("bin_dir", nargs="?")
     ap.add_argument("--seconds", type=float, default=20)
     ap.add_argument("--rounds", type=int, default=2)
     ap.add_argument("--bursts", type=int, default=20)
     ap.add_argument("--soak-minutes", type=int, default=10, help="length of the handles and memory session")
     args = ap.parse_args()
-    bin_dir = os.path.abspath(args.bin_dir)
+    bin_dir, why = (os.path.abspath(args.bin_dir), "as asked") if args.bin_dir else wine_tree()
+    print(describe(bin_dir, why) + "; the bare timer is of the same build", flush=True)
     with tempfile.TemporaryDirectory() as tmp:
         desktop = Desktop(bin_dir, tmp)
         try:

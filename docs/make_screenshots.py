@@ -3,7 +3,8 @@ the About and Settings windows whole, with the title bar and frame Wine draws
 when told to (there is no window manager under Xvfb), as 24-bit PNG files at
 the size a user sees.
 
-usage: make_screenshots.py BIN_DIR [OUT_DIR]   (BIN_DIR: the x86_64 build; OUT_DIR: docs/)
+usage: make_screenshots.py [BIN_DIR [OUT_DIR]]   (BIN_DIR: by default the Wine suite's choice,
+build/i686 wherever this machine runs 32-bit code; OUT_DIR: docs/)
 """
 
 import os
@@ -14,7 +15,7 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
-from wine import ABOUT, EXIT, HOLD_S, SETTINGS, Desktop, wait_until  # noqa: E402
+from wine import ABOUT, EXIT, HOLD_S, SETTINGS, Desktop, describe, wait_until, wine_tree  # noqa: E402
 
 
 def save(desktop, box, path):
@@ -38,7 +39,8 @@ def window(desktop, title):
 
 
 def main():
-    bin_dir = os.path.abspath(sys.argv[1])
+    bin_dir, why = (os.path.abspath(sys.argv[1]), "as asked") if len(sys.argv) > 1 else wine_tree()
+    print(describe(bin_dir, why))
     out = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else HERE)
     with tempfile.TemporaryDirectory() as tmp:
         desktop = Desktop(bin_dir, tmp)

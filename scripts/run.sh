@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the program and starts it under Wine: the i686 product under wine32
-# where this machine can run 32-bit code, else the x86_64 build under wine64.
+# Builds the program and starts it under Wine: the i686 product in a 32-bit Wine
+# process wherever this machine runs 32-bit code, else the x86_64 build of the
+# same sources (tests/e2e/wine.py decides; PELLUMIN_WINE_TREE=i686 or x86_64 says instead).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -11,11 +12,9 @@ export WINEPREFIX=${WINEPREFIX:-$HOME/.local/share/norvane-pellumin/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 mkdir -p "$WINEPREFIX"
 
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  wine=(/usr/lib/wine/wine) exe=$root/build/i686/pellumin.exe
-else
-  wine=(/usr/lib/wine/wine64) exe=$root/build/x86_64/pellumin.exe
-fi
+exe=$(/usr/bin/python3 -B tests/e2e/wine.py)/pellumin.exe
+/usr/bin/python3 -B tests/e2e/wine.py --say
+wine=(/usr/lib/wine/wine64)  # hands a 32-bit executable to the 32-bit loader
 
 xvfb_pid=""
 cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true; }

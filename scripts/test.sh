@@ -8,6 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 bash scripts/build.sh
+/usr/bin/python3 -B tests/e2e/wine.py --say
 status=0
 ctest --test-dir build/native --output-on-failure --timeout 300 "$@" || status=1
 if [ $# -eq 0 ]; then

@@ -7,18 +7,25 @@ from types import SimpleNamespace
 
 import pytest
 
-from wine import RUN_KEY, Desktop, wait_until
+from wine import RUN_KEY, Desktop, describe, wait_until, wine_tree
 
 
 def pytest_addoption(parser):
-    parser.addoption("--bin-dir", required=True, help="x86_64 build holding pellumin.exe, np_probe.exe, np_host.exe")
+    parser.addoption("--bin-dir", help="the build holding pellumin.exe and np_host.exe (default: build/i686 where "
+                                       "this machine runs 32-bit code, else build/x86_64)")
     parser.addoption("--artifacts", help="where screenshots and logs go (default: pytest's temporary folder)")
 
 
 def pytest_configure(config):
+    given = config.getoption("--bin-dir")
+    config.bin_dir, config.bin_dir_why = (os.path.abspath(given), "as --bin-dir says") if given else wine_tree()
     # A kill from ctest's timeout becomes an interrupt, so the desktop is still torn down.
     signal.signal(signal.SIGTERM, signal.default_int_handler)
     config.addinivalue_line("markers", "restarts_wine: restarts the wineserver, so runs after all others")
+
+
+def pytest_report_header(config):
+    return describe(config.bin_dir, config.bin_dir_why)
 
 
 def pytest_collection_modifyitems(items):
@@ -34,7 +41,7 @@ def artifacts(request, tmp_path_factory):
 
 @pytest.fixture(scope="session")
 def desktop(request, artifacts):
-    d = Desktop(os.path.abspath(request.config.getoption("--bin-dir")), artifacts)
+    d = Desktop(request.config.bin_dir, artifacts)
     yield d
     d.close()
 

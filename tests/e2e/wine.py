@@ -1,16 +1,27 @@
 """A Wine desktop for the tests (Xvfb, a throwaway prefix, one persistent
-wineserver), the probe's key watcher, and explicit waits."""
+wineserver), the probe's key watcher, explicit waits, and which build the Wine
+runs drive. Run as a script, it prints that build's folder, or with --say a line
+that names it."""
 
 import contextlib
 import os
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 from types import SimpleNamespace
 
-WINE64 = "/usr/lib/wine/wine64"  # the wrapper scripts pick the 32-bit loader
+# Starts 64-bit and 32-bit executables alike (the latter through the 32-bit
+# loader); the wrapper scripts (wine, wineboot) would start the 32-bit loader
+# even where it cannot run.
+WINE64 = "/usr/lib/wine/wine64"
+WINE32 = "/usr/lib/wine/wine"
+BUILD = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "build"))
+TREE_VARIABLE = "PELLUMIN_WINE_TREE"  # i686 or x86_64: decides instead of the machine
+# The probe only watches from outside, and the 64-bit one sees 32-bit programs whole.
+PROBE = os.path.join(BUILD, "x86_64", "np_probe.exe")
 RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 # By path: a bare "reg" is found by start.exe through ShellExecuteEx, which now
 # and then fails under load ("ShellExecuteEx failed: Internal error").
@@ -31,6 +42,48 @@ def write_bursts(path, bursts=5, stop=None):
             return
         subprocess.run(["dd", "if=/dev/zero", f"of={path}", "bs=4k", "count=8", "oflag=direct", "conv=fsync"],
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True, timeout=30)
+
+
+def runs_32bit_code():
+    """Whether this machine runs 32-bit programs: the 32-bit Wine loader answers.
+    Some kernels here run no i386 code at all ("Exec format error")."""
+    try:
+        return subprocess.run([WINE32, "--version"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=60).returncode == 0
+    except OSError:
+        return False
+
+
+def wine_tree():
+    """The Windows build the Wine runs drive, and why: build/i686, the product,
+    wherever this machine runs 32-bit code; else build/x86_64, the same sources
+    for x86_64."""
+    forced = os.environ.get(TREE_VARIABLE)
+    if forced not in (None, "", "i686", "x86_64"):
+        raise ValueError(f"{TREE_VARIABLE} is i686 or x86_64, not {forced!r}")
+    if forced:
+        arch, why = forced, f"as {TREE_VARIABLE} says"
+    elif runs_32bit_code():
+        arch, why = "i686", "this machine runs 32-bit code"
+    else:
+        arch, why = "x86_64", "this machine runs no 32-bit code"
+    return os.path.join(BUILD, arch), why
+
+
+def is_32bit(exe):
+    """Whether a PE file is for i386 (machine 0x14C)."""
+    with open(exe, "rb") as f:
+        head = f.read(4096)
+    pe = int.from_bytes(head[0x3C:0x40], "little")
+    return int.from_bytes(head[pe + 4:pe + 6], "little") == 0x14C
+
+
+def describe(bin_dir, why):
+    if is_32bit(os.path.join(bin_dir, "pellumin.exe")):
+        what = "the i686 product, a 32-bit Wine process"
+    else:
+        what = "the x86_64 build of the same sources, under wine64"
+    return f"Wine runs {os.path.join(bin_dir, 'pellumin.exe')}: {what} ({why})"
 
 
 class WaitTimeout(AssertionError):
@@ -79,6 +132,9 @@ def locks_agree(w, keys, want):
 class Desktop:
     def __init__(self, bin_dir, artifacts):
         self.bin_dir, self.artifacts = bin_dir, artifacts
+        # A 32-bit program on a 64-bit system has a registry view of its own
+        # under HKLM\SOFTWARE (WOW6432Node): the tests use the program's.
+        self.view = ["/reg:32"] if is_32bit(os.path.join(bin_dir, "pellumin.exe")) else []
         self.tmp = tempfile.mkdtemp(prefix="e2e-wine-")
         self.children, self.xvfb, self.watcher, self.env, self.starts = [], None, None, None, 0
         try:
@@ -178,12 +234,13 @@ class Desktop:
 
     def probe(self, *args, timeout=2 * HOLD_S + 10):
         """The probe's fields; empty when it found nothing."""
-        code, out = self.run(os.path.join(self.bin_dir, "np_probe.exe"), *map(str, args), timeout=timeout)
+        code, out = self.run(PROBE, *map(str, args), timeout=timeout)
         return {k: v.strip() for k, v in fields(out).items()} if code == 0 else {}
 
     def reg(self, *args):
         # reg writes to a file in the OEM code page, 437 in the locale set above.
-        code, out = self.run(REG, *args, encoding="cp437")
+        view = self.view if args[1].upper().startswith("HKLM\\SOFTWARE") else []
+        code, out = self.run(REG, *args, *view, encoding="cp437")
         # A query may fail only by finding nothing; any other failure is no answer at all.
         if code and not (args[0] == "query" and "Unable to find" in out):
             raise RuntimeError(f"reg {args}: {out}")
@@ -243,7 +300,7 @@ class Watcher:
         for path in (log, log + ".stop"):
             if os.path.exists(path):
                 os.remove(path)
-        self.proc = desktop.spawn(os.path.join(desktop.bin_dir, "np_probe.exe"), "watch", win_path(self.log),
+        self.proc = desktop.spawn(PROBE, "watch", win_path(self.log),
                                   str(minutes))
         wait_until(lambda: self.entries() or self.proc.poll() is not None, 15, "the key watcher")
         assert self.entries(), f"key watcher failed: {self.text()!r}"
@@ -283,3 +340,8 @@ class Watcher:
             self.proc.wait(timeout=10)
             os.remove(self.log + ".stop")
         self.desktop.children.remove(self.proc)
+
+
+if __name__ == "__main__":
+    tree, reason = wine_tree()
+    print(describe(tree, reason) if sys.argv[1:] == ["--say"] else tree)

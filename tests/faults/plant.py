@@ -22,6 +22,10 @@ import tempfile
 import xml.etree.ElementTree as ET
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+from wine import describe, wine_tree  # noqa: E402  (the Wine suite's own choice of build)
+
+WINE_TREE, WINE_WHY = wine_tree()
 FUZZ_TARGETS = ("diskstats",)
 
 
@@ -51,7 +55,10 @@ def run(cmd, cwd=ROOT, timeout=3600):
 def build(portable, windows):
     steps = [["cmake", "--build", "build/native", "-j2", "--target", "unit_tests"]] if portable else []
     steps += [["cmake", "--build", "build/fuzz", "-j2"]] if portable else []
-    steps += [["cmake", "--build", "build/x86_64", "-j2", "--target", "pellumin", "np_host", "np_probe"]] if windows else []
+    # The product is built wherever the Wine runs drive its twin: a fault it cannot build with is caught.
+    steps += [["cmake", "--build", "build/i686", "-j2", "--target", "pellumin"]] if windows else []
+    steps += [["cmake", "--build", WINE_TREE, "-j2", "--target", "pellumin", "np_host"]] if windows else []
+    steps += [["cmake", "--build", "build/x86_64", "-j2", "--target", "np_probe"]] if windows else []
     return all(run(step).returncode == 0 for step in steps)
 
 
@@ -87,8 +94,8 @@ def fuzz_killers(tmp, seconds):
 
 def wine_killers(tmp):
     report = os.path.join(tmp, "wine.xml")
-    run([sys.executable, "-B", "-m", "pytest", "-p", "no:cacheprovider", "-q", ".", "--bin-dir",
-         os.path.join(ROOT, "build", "x86_64"), "--artifacts", os.path.join(tmp, "art"), f"--junitxml={report}"],
+    run([sys.executable, "-B", "-m", "pytest", "-p", "no:cacheprovider", "-q", ".", "--bin-dir", WINE_TREE,
+         "--artifacts", os.path.join(tmp, "art"), f"--junitxml={report}"],
         cwd=os.path.join(ROOT, "tests", "e2e"))
     return junit_failures(report, "e2e:")
 
@@ -121,6 +128,7 @@ def table(results, baseline, first):
     lines = ["# Planted faults and the tests that kill them", "",
              "Written by `tests/faults/plant.py` from `tests/faults/faults.txt`"
              + (" with --first: the first suite's killers only." if first else "."),
+             f"{describe(WINE_TREE, WINE_WHY)}.",
              f"Flaky without any plant (never counted): {', '.join(sorted(baseline)) or 'none'}.", "",
              "| fault | where | kind | what goes wrong | killed by |", "|---|---|---|---|---|"]
     for f, found in results:
@@ -142,6 +150,7 @@ def main():
         faults = [f for f in faults if f["id"] in args.only.split(",")]
     if run(["git", "status", "--porcelain", *sorted({f["path"] for f in faults})]).stdout.strip():
         raise SystemExit("a file to plant in has uncommitted changes")
+    print(describe(WINE_TREE, WINE_WHY), flush=True)
     results = []
     with tempfile.TemporaryDirectory(prefix="faults-") as tmp:
         baseline = killers(dict(path="core/", id="F00"), args, tmp) or set()
