@@ -8,7 +8,7 @@ packages=(
   cmake make g++ python3
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
-  wine wine64 wine32:i386 xvfb xdotool imagemagick x11-utils fonts-wine fonts-liberation
+  wine wine64 wine32:i386 xvfb xdotool imagemagick x11-utils libxfixes3 fonts-wine fonts-liberation
   python3-pytest python3-pefile
   clang clang-tidy cppcheck libclang-rt-14-dev
 )

@@ -154,6 +154,38 @@ int watch(const char* log_path, ULONGLONG minutes) {
   return 0;
 }
 
+// Which system icon a box shows. Another process's icon cannot be read under
+// Wine, so its pixels on the screen are matched against each one drawn here.
+std::string icon_shown(HWND control) {
+  RECT r;
+  GetWindowRect(control, &r);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
+  HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen, w, h));
+  auto pixels = [&] {
+    std::vector<COLORREF> p;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) p.push_back(GetPixel(dc, x, y));
+    return p;
+  };
+  BitBlt(dc, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  const std::vector<COLORREF> shown = pixels();
+  std::string name;
+  const std::pair<LPCSTR, const char*> icons[] = {
+      {IDI_HAND, "hand"}, {IDI_QUESTION, "question"}, {IDI_EXCLAMATION, "exclamation"}, {IDI_ASTERISK, "asterisk"}};
+  for (auto [id, icon] : icons) {
+    const RECT all{0, 0, w, h};
+    SetDCBrushColor(dc, shown.empty() ? 0 : shown[0]);  // a corner no icon covers
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    DrawIconEx(dc, 0, 0, LoadIconA(nullptr, id), w, h, 0, nullptr, DI_NORMAL);
+    if (pixels() == shown) name = icon;
+  }
+  DeleteObject(SelectObject(dc, old));
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return name;
+}
+
 int box(const char* title, DWORD timeout_ms, bool click) {
   auto found = poll(timeout_ms, [&] {
     HWND h = FindWindowA("#32770", title);
@@ -164,16 +196,17 @@ int box(const char* title, DWORD timeout_ms, bool click) {
   char caption[256] = {}, text[512] = {};
   GetWindowTextA(b, caption, sizeof caption);
   GetDlgItemTextA(b, 0xFFFF, text, sizeof text);
-  std::string buttons;
-  int icons = 0;
+  std::string buttons, icon = "none";
   for (HWND c : windows_where(b, [](HWND h) { return IsWindowVisible(h) != 0; })) {
     char label[64] = {};
     if (is_class(c, "Button") && GetWindowTextA(c, label, sizeof label) >= 0)
       buttons += std::to_string(GetDlgCtrlID(c)) + ":" + label + " ";
-    else if (is_class(c, "Static") && (GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-      icons += SendMessageA(c, STM_GETICON, 0, 0) != 0;
+    else if (is_class(c, "Static") && (GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+             SendMessageA(c, STM_GETICON, 0, 0) != 0)
+      icon = poll(2000, [&] { return icon_shown(c); });  // until it is painted
   }
-  std::printf("caption=%s\ntext=%s\nbuttons=%s\nicons=%d\n", caption, text, buttons.c_str(), icons);
+  std::printf("caption=%s\ntext=%s\nbuttons=%s\nicon=%s\n", caption, text, buttons.c_str(),
+              icon.empty() ? "other" : icon.c_str());
   if (click) PostMessageA(GetDlgItem(b, IDOK), BM_CLICK, 0, 0);
   return 0;
 }
@@ -342,9 +375,9 @@ int popup(int x, int y, bool with_default) {
 
 int usage() {
   std::printf(
-      "usage: np_probe watch <log> [minutes] | tap <vk>... | toggle <vk>... | box <title> <ms> [click] | tray <ms>\n"
+      "usage: np_probe watch <log> [minutes] | toggle <vk>... | box <title> <ms> [click] | tray <ms>\n"
       "       form <title> <ms> [old hwnd] | click <title> | close <title> <ms> | type <title> <text>\n"
-      "       untray | taskbar-created | menu <ms> [downs, 0 for Escape] | popup <x> <y> <0|1 default>\n");
+      "       untray | taskbar-created | menu <ms> [downs, 0 for Escape] | popup <x> <y> <0|1 default> | cursor\n");
   return 2;
 }
 
@@ -355,13 +388,12 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   auto num = [&](int i) { return argc > i ? std::strtoull(argv[i], nullptr, 10) : 0ULL; };
   if (mode == "watch" && argc >= 3) return watch(argv[2], argc > 3 ? num(3) : 10);
-  if (mode == "tap" || mode == "toggle") {
-    // "tap" is a user's press and release. "toggle" releases first: a program
-    // ended mid-pulse may have left the key down, and pressing a key that is
-    // down toggles nothing.
+  if (mode == "toggle") {
+    // Releases first: a program ended mid-pulse may have left the key down,
+    // and pressing a key that is down toggles nothing.
     for (int i = 2; i < argc; ++i) {
       const auto vk = static_cast<BYTE>(num(i));
-      if (mode == "toggle") keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
+      keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
       keybd_event(vk, 0, 0, 0);
       keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
     }
@@ -372,6 +404,14 @@ int main(int argc, char** argv) {
   if (mode == "untray") return untray();
   if (mode == "menu" && argc >= 3) return menu(num(2), argc > 3 ? std::atoi(argv[3]) : -1);
   if (mode == "popup" && argc == 5) return popup(std::atoi(argv[2]), std::atoi(argv[3]), num(4) != 0);
+  if (mode == "cursor") {
+    // The foreground thread's pointer. Its bits cannot be read from another
+    // process under Wine (GetIconInfo fails), only its handle.
+    CURSORINFO info{sizeof info, 0, nullptr, {}};
+    if (!GetCursorInfo(&info)) return 1;
+    std::printf("cursor=%llx\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(info.hCursor)));
+    return 0;
+  }
   if (mode == "taskbar-created") {
     // What a new shell broadcasts once its notification area exists.
     SendNotifyMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);

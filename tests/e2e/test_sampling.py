@@ -1,13 +1,14 @@
 """pellumin.exe sampling the host's disk under Wine: Scroll Lock flashes with
 disk writes and reads, for at most a second; the first sample loads the
 Settings window (which rewrites a stale Run entry); a refused second copy
-never samples. Also the disk rate
+never samples; a counter lost is told in a box. Also the disk rate
 sources themselves, through the test host."""
 
 import os
 import re
 import shutil
 import subprocess
+import tempfile
 import threading
 
 import pytest
@@ -124,7 +125,7 @@ def test_refused_copy_elsewhere_leaves_the_run_entry_and_the_instance_lock_alone
         second = desktop.spawn(os.path.join(copy_dir, "pellumin.exe"))
         assert desktop.probe("box", "Norvane Pellumin", 10000) == {
             "caption": "Norvane Pellumin", "text": "Norvane Pellumin is already running!", "buttons": "1:OK",
-            "icons": "0"}
+            "icon": "none"}
         # A sampling copy would load its own Settings window within a tick and
         # rewrite the entry with its own path; give it a second to try.
         with pytest.raises(AssertionError):
@@ -144,6 +145,38 @@ def test_refused_copy_elsewhere_leaves_the_run_entry_and_the_instance_lock_alone
         writer.join(timeout=60)
 
 
+def whole_disks():
+    """The host's disks with hardware behind them, not loop, ram or zram devices."""
+    return sorted(n for n in os.listdir("/sys/block") if "/devices/virtual/" not in os.path.realpath(f"/sys/block/{n}"))
+
+
+def test_a_lost_counter_is_told_in_a_warning_box(desktop):
+    # Under Wine the counter is Z:\proc\diskstats, kept open. Started from a Z:
+    # of the test's own, pellumin keeps a copy open, which is then emptied.
+    w, root = desktop.watcher, tempfile.mkdtemp(dir=desktop.tmp)
+    os.mkdir(os.path.join(root, "proc"))
+    shutil.copyfile("/proc/diskstats", os.path.join(root, "proc", "diskstats"))
+    os.symlink("/sys", os.path.join(root, "sys"))
+    shutil.copy(os.path.join(desktop.bin_dir, "pellumin.exe"), root)
+    z = os.path.join(desktop.env["WINEPREFIX"], "dosdevices", "z:")
+    was = os.readlink(z)
+    os.remove(z)
+    os.symlink(root, z)
+    try:
+        proc = desktop.spawn(os.path.join(root, "pellumin.exe"))
+        w.wait_state(lambda s: s.tray > 0, 15, "the tray icon: the counter is open by then")
+    finally:
+        os.remove(z)
+        os.symlink(was, z)
+    open(os.path.join(root, "proc", "diskstats"), "w").close()
+    box = desktop.probe("box", "Norvane Pellumin", HOLD_S * 1000)
+    text, lead = box.pop("text", ""), "Run-time error: Z:\\proc\\diskstats holds no readable line for any of the disks "
+    assert text.startswith(lead) and sorted(text[len(lead):].split(", ")) == whole_disks(), (text, box)
+    assert box == {"caption": "Norvane Pellumin", "buttons": "1:OK", "icon": "exclamation"}
+    desktop.end(proc)
+    w.wait_state(lambda s: s.tray == 0, 10, "the tray icon to go")
+
+
 @pytest.mark.parametrize("args, want", [
     (["pdh", r"\Processor(_Total)\% Processor Time", "3"], "value"),
     (["pdh", r"\PhysicalDisk(_Total)\Disk Transfers/sec", "1"], "no such counter"),  # Wine has none
@@ -157,6 +190,5 @@ def test_rate_sources_under_wine(desktop, args, want):
         assert len(values) == int(args[-1]) and "error=" not in out, out
     else:
         assert want in out, out
-    if args[0] == "diskstats":  # whole disks: those with hardware behind them, not loop, ram or zram devices
-        real = [n for n in os.listdir("/sys/block") if "/devices/virtual/" not in os.path.realpath(f"/sys/block/{n}")]
-        assert sorted(fields(out)["disks"].split(",")) == sorted(real), out
+    if args[0] == "diskstats":
+        assert sorted(fields(out)["disks"].split(",")) == whole_disks(), out

@@ -1,6 +1,5 @@
 """pellumin.exe under Wine, watched from outside: the greeting sweep, the tray
-icon, the lock states kept, the hidden window kept,
-the icon back after a shell restart. From the first tick on, disk activity
+icon, the lock states kept, the icon back after a shell restart. From the first tick on, disk activity
 flashes Scroll Lock, so only Num and Caps Lock events tell a sweep apart."""
 
 import subprocess
@@ -52,26 +51,6 @@ def test_sweep_blinks_each_lock_in_turn(started):
     assert all(k.msg == (0x101 if k.up else 0x100) for k in keys)
 
 
-# Wine's timer wobbles; these bounds still catch a missing or doubled pause.
-@pytest.mark.parametrize("spans, lo, hi", [
-    (lambda t: [b - a for a, b in zip(t[::3], t[2::3])], 0, 50),
-    (lambda t: [b - a for a, b in zip(t[::3], t[3::3])], 90, 200),
-    (lambda t: [t[-3] - t[0]], 1650, 2300),
-], ids=["within a pulse", "between pulses", "first to last pulse"])
-def test_sweep_timing(started, spans, lo, hi):
-    got = spans([k.time for k in sweep_of(started.keys)])
-    assert got and all(lo <= s <= hi for s in got), f"{got} ms"
-
-
-def test_tray_icon_only_after_sweep_and_final_pause(started, desktop):
-    keys = started.keys
-    sweep = sweep_of(keys)
-    added = next(s for s in desktop.watcher.entries() if s.kind == "state" and s.tray > 0 and s.line > sweep[0].line)
-    assert len(sweep) == SWEEP_EVENTS and added.line > sweep[-1].line
-    assert not [k for k in keys[SWEEP_EVENTS:] if k.line < added.line], "key events between the sweep and the icon"
-    assert added.t - sweep[-1].t >= 90, "the pause after the last pulse"
-
-
 def test_one_tray_icon_with_tip_and_image(started, desktop):
     icons = [v for k, v in desktop.probe("tray", 5000).items() if k == "icon"]
     assert [i.split(" ", 1)[1] for i in icons] == ["Norvane Pellumin v1.0"]
@@ -90,20 +69,6 @@ def test_one_tray_icon_with_tip_and_image(started, desktop):
 def test_locks_end_as_they_began(started, desktop):
     w = desktop.watcher
     wait_until(lambda: locks_agree(w, w.keys()[started.before:], START_LOCKS), HOLD_S, f"the start lock states {START_LOCKS}")
-
-
-def test_users_first_caps_lock_press_after_the_sweep_counts(started, desktop):
-    w = desktop.watcher
-    desktop.probe("tap", 20)  # a plain press and release, as a user's
-    w.wait_state(lambda s: s.locks[1] == "1", 5, "Caps Lock on")
-    desktop.probe("tap", 20)
-    w.wait_state(lambda s: s.locks[1] == "0", 5, "Caps Lock off")
-
-
-def test_hidden_window_stays_on_wm_close(started, desktop):
-    assert desktop.probe("close", "", 5000) == {"gone": "0"}
-    assert started.proc.poll() is None
-    assert len(desktop.probe("tray", 2000)) == 1
 
 
 def test_icon_comes_back_when_the_shell_restarts(started, desktop):

@@ -1,7 +1,7 @@
 """The journeys a user makes through the tray menu of pellumin.exe, driven with
 xdotool on Wine's tray icon and keys in the menu, watched from outside."""
 
-from wine import ABOUT, EXIT, HOLD_S, RUN_KEY, SETTINGS, centred, locks_agree, wait_until, win_path
+from wine import ABOUT, EXIT, HOLD_S, PROBE, RUN_KEY, SETTINGS, centred, locks_agree, wait_until, win_path
 
 ROW_Y = {"About": 11, "Settings": 27}  # below the menu's top: a 3 px border, rows 16 px high
 
@@ -9,7 +9,7 @@ ROW_Y = {"About": 11, "Settings": 27}  # below the menu's top: a 3 px border, ro
 def reference_menu(desktop, default):
     """The pixels of the probe's menu of pellumin's items, with "About" as default item or none."""
     desktop.xdotool("mousemove", 1023, 767)
-    proc = desktop.spawn(f"{desktop.bin_dir}/np_probe.exe", "popup", "300", "300", str(default))
+    proc = desktop.spawn(PROBE, "popup", "300", "300", str(default))
     try:
         box = desktop.open_menu()
         return wait_until(lambda: (a := desktop.pixels(*box)) == desktop.pixels(*box) and a, 5, "the menu drawn")
@@ -20,18 +20,6 @@ def reference_menu(desktop, default):
 
 def toggles(keys, vk):
     return len([k for k in keys if k.vk == vk and not k.up])
-
-
-def test_press_opens_nothing_release_opens_the_menu(pellumin, desktop):
-    x, y = desktop.tray_icon_centre()
-    desktop.xdotool("mousemove", x, y, "mousedown", 3)
-    assert desktop.probe("menu", 1000) == {}, "a menu on the press"
-    desktop.xdotool("mouseup", 3)
-    left, top, width, height = desktop.open_menu()
-    assert abs(left - x) <= 2 and top >= y - height - 2, "left edge at the pointer"
-    desktop.screenshot("tray-menu.png")
-    assert desktop.probe("menu", HOLD_S * 1000, 0)["closed"] == "1", "Escape dismisses it"
-    assert pellumin.proc.poll() is None and desktop.watcher.state().tray == 1
 
 
 def test_about_is_the_default_item_chosen_by_the_left_button_and_stays_one_window(pellumin, desktop):

@@ -11,25 +11,6 @@
 namespace np {
 namespace {
 
-TEST(RunHandler, StopsTheHandlerReleasesWhatItHeldAndReports) {
-  FakePlatform fake;
-  bool released = false, later_step = false;
-  struct Guard {
-    bool& flag;
-    ~Guard() { flag = true; }
-  };
-  RunHandler(fake.errors, [&] {
-    Guard guard{released};
-    throw RuntimeError("counter value");
-    later_step = true;
-  });
-  EXPECT_TRUE(released);
-  EXPECT_FALSE(later_step);
-  ASSERT_EQ(fake.boxes.Shown().size(), 1u);
-  EXPECT_EQ(fake.boxes.Shown()[0].text, L"Run-time error: counter value");
-  EXPECT_EQ(fake.boxes.Shown()[0].caption, L"Norvane Pellumin");
-}
-
 // One box at a time: an error raised inside an open box's loop gets none.
 TEST(ErrorReporter, ShowsEachDistinctErrorOnceAndOneBoxAtATime) {
   FakePlatform fake;

@@ -57,16 +57,6 @@ TEST_F(AboutTest, LinesShrinkToTheCentreCrossAndGrowBackThenTheTimerStops) {
   }
 }
 
-TEST_F(AboutTest, ClosingEndsTheAnimationAndATickAfterwardsMovesNothing) {
-  frAbout& about = About();
-  fake.RunFor(10);
-  fake.windows.UserClose(about.Id());
-  fake.log.Clear();
-  fake.RunFor(200);
-  static_cast<FormEvents&>(about).OnTimer(kAboutTimer1);  // one already queued, say
-  EXPECT_TRUE(fake.log.Calls().empty());
-}
-
 TEST_F(AboutTest, ShowingAgainWhileOpenKeepsTheAnimationAndReopeningReplaysIt) {
   program.About().Show();
   fake.RunFor(10);

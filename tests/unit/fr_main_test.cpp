@@ -66,59 +66,5 @@ TEST(Startup, ChecksTheInstanceThenSweepsThenAddsTheIconOfTheMainWindow) {
   EXPECT_TRUE(fake.keyboard.LockOn(kVkCapsLock)) << "the user's first lock key press after the greeting counts";
 }
 
-// The box's modal loop runs the timers: the refused copy must not sample in it.
-TEST(Startup, SecondInstanceOnlyShowsTheMessageAndEnds) {
-  FakePlatform fake;
-  fake.app.another_instance_running = true;
-  fake.disks.Script({50});
-  fake.boxes.while_open = [&] { fake.RunFor(1000); };
-  Program program(fake.platform);
-  program.Start();
-
-  EXPECT_EQ(Milestones(fake.log),
-            (std::vector<std::string>{"CreateForm \"\"", "PrevInstance", "MessageBoxA 0", "EndProcess"}));
-  ASSERT_EQ(fake.boxes.Shown().size(), 1u);
-  EXPECT_EQ(fake.boxes.Shown()[0].text, L"Norvane Pellumin is already running!");
-  EXPECT_EQ(fake.boxes.Shown()[0].caption, L"Norvane Pellumin");
-  EXPECT_EQ(fake.boxes.Shown()[0].type, 0u);
-  EXPECT_TRUE(fake.keyboard.Events().empty());
-  EXPECT_TRUE(fake.tray.Calls().empty());
-  EXPECT_TRUE(fake.app.Ended());
-}
-
-// A main window or icon that cannot be had stops the start-up, reported once:
-// nothing reaches the tray (never a zero icon handle), and without a window
-// not even the sweep plays.
-TEST(Startup, AFailedStartIsReportedOnceAndNothingFollows) {
-  for (const bool window : {true, false}) {
-    FakePlatform fake;
-    if (window) fake.windows.FailNextCreate();
-    else fake.windows.app_icon = 0;
-    Program program(fake.platform);
-    EXPECT_FALSE(program.Start());
-    EXPECT_EQ(fake.boxes.Shown().size(), 1u);
-    EXPECT_EQ(fake.keyboard.Events().empty(), window);
-    EXPECT_TRUE(fake.tray.Calls().empty());
-  }
-}
-
-// Started from the Run entry before the shell was ready, say: the add is not
-// retried and nothing is shown, but a new shell gets the same record again.
-TEST(ShellRestart, PutsTheSameIconBackEvenIfTheFirstAddFailed) {
-  FakePlatform fake;
-  fake.tray.FailNextCall();
-  Program program(fake.platform);
-  ASSERT_TRUE(program.Start());
-  fake.RunFor(5000);
-  EXPECT_EQ(fake.tray.Calls().size(), 1u);
-  EXPECT_EQ(fake.tray.IconCount(), 0u);
-  EXPECT_TRUE(fake.boxes.Shown().empty()) << "the shell's result is never looked at";
-  fake.windows.BroadcastTaskbarCreated();
-  EXPECT_EQ(fake.tray.IconCount(), 1u);
-  ASSERT_EQ(fake.tray.Calls().size(), 2u);
-  EXPECT_EQ(fake.tray.Calls()[1].message, kNimAdd);
-  EXPECT_EQ(fake.tray.Calls()[1].bytes, fake.tray.Calls()[0].bytes);
-}
-
 }  // namespace
 }  // namespace np

@@ -98,18 +98,6 @@ TEST_F(SettingsTest, TheBoxShowsWhetherTheEntryExistsAfterEveryFailure) {
   }
 }
 
-TEST_F(SettingsTest, AnUnreadableProgramNameNeverTouchesTheDefaultValue) {
-  SetEntry(kOldEntry);
-  fake.registry.SetValue(kHkeyLocalMachine, kRunKey, L"", kRegSz, Sz("default"));
-  fake.app.module_file_name = L"";
-  EXPECT_EQ(Box(), 0);
-  Click();
-  EXPECT_EQ(Box(), 0) << "nothing was written, so the click is taken back";
-  EXPECT_EQ(fake.registry.GetValue(kHkeyLocalMachine, kRunKey, L""), (StoredValue{kRegSz, Sz("default")}));
-  EXPECT_EQ(Entry(), kOldEntry);
-  ASSERT_EQ(fake.boxes.Shown().size(), 1u) << "reported once, at load and click alike";
-}
-
 TEST_F(SettingsTest, EntryNameAndDataFollowTheRunningExecutable) {
   struct Case {
     std::wstring module;

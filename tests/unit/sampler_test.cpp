@@ -142,29 +142,5 @@ TEST(Startup, ASourceMissingAtStartIsToldOnceAndUsedOnceItComes) {
   EXPECT_FALSE(fake.keyboard.LockOn(kVkScrollLock));
 }
 
-TEST_F(SampleTest, TheFirstSampleLoadsSettingsHiddenBeforeAnyReading) {
-  fake.registry.SetValue(kHkeyLocalMachine, kRunKey, L"pellumin", kRegSz, {'o', 'l', 'd', 0});
-  Sample({7, 0});
-  std::vector<std::string> order;
-  for (const auto& call : fake.log.Calls()) {
-    const std::string& w = call.what;
-    if (w.rfind("CreateForm", 0) == 0 || w.rfind("RegSetValueExA", 0) == 0 || w.rfind("DiskSource.Value", 0) == 0 ||
-        w.rfind("SetText", 0) == 0)
-      order.push_back(w.substr(0, w.find(' ')));
-  }
-  EXPECT_EQ(order, (std::vector<std::string>{"CreateForm", "RegSetValueExA", "DiskSource.Value", "SetText", "DiskSource.Value"}));
-  EXPECT_FALSE(fake.windows.Find(program.Settings().Get()->Id())->visible);
-}
-
-TEST_F(SampleTest, AnUnchangedTextIsNotSetAgainButTypingIsOverwritten) {
-  Sample({3, 0});
-  fake.log.Clear();
-  Sample({3, 0});
-  for (const auto& call : fake.log.Calls()) EXPECT_NE(call.what.rfind("SetText", 0), 0u);
-  fake.windows.UserType(program.Settings().Get()->txtDisp, L"typed");
-  Sample({3, 0});
-  EXPECT_EQ(Text(), L"3");
-}
-
 }  // namespace
 }  // namespace np
