@@ -37,8 +37,6 @@ class frMain final : public Form, private SampleListener {
   // "Exit": icon removed, window unloaded, reverse sweep, process ended.
   void mnuQuit_Click();
 
-  const TrayIconRecord& TrayIconData() const { return tray_icon_data_; }
-
  private:
   void Form_Load();
   void Timer(int timer_id) override;

@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-portable=$(git ls-files 'core/*.cpp' 'settings/*.cpp' 'about/*.cpp' 'program/*.cpp' 'platform/common/*.cpp')
+portable=$(git ls-files 'core/*.cpp' 'settings/*.cpp' 'about/*.cpp' 'program/*.cpp' 'runtime/*.cpp' 'platform/common/*.cpp')
 win32=$(git ls-files 'platform/win32/*.cpp' 'app/*.cpp')
 
 # clang reads the mingw-w64 sources with g++'s own header search list.

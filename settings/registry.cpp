@@ -6,6 +6,7 @@
 #include <array>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace np {
 namespace {
@@ -91,15 +92,15 @@ std::int32_t ReadString(RegistryContext reg, RegKey key, const std::wstring& nam
 }
 
 std::int32_t ReadDword(RegistryContext reg, RegKey key, const std::wstring& name, std::uint32_t size, Variant& out) {
-  std::array<std::uint8_t, kDwordBytes> field{};
-  // Never offer more than the field: an oversize value comes back as the
-  // platform's "more data" instead of overrunning it.
-  std::uint32_t byte_count = std::min(size, kDwordBytes);
+  // The whole value, however long it is: offered less, the query answers "more
+  // data" for a number that exists. Its first four bytes are the number.
+  std::vector<std::uint8_t> data(std::max(size, kDwordBytes));
+  std::uint32_t byte_count = size;
   std::uint32_t type = 0;
-  const std::int32_t status = reg.api.RegQueryValueExA(key, name, &type, field.data(), &byte_count);
+  const std::int32_t status = reg.api.RegQueryValueExA(key, name, &type, data.data(), &byte_count);
   if (status != kErrorSuccess) return status;
   const std::uint32_t bits =
-      field[0] | (std::uint32_t{field[1]} << 8) | (std::uint32_t{field[2]} << 16) | (std::uint32_t{field[3]} << 24);
+      data[0] | (std::uint32_t{data[1]} << 8) | (std::uint32_t{data[2]} << 16) | (std::uint32_t{data[3]} << 24);
   out = Variant(vt::kI4, static_cast<std::int32_t>(bits));
   return kErrorSuccess;
 }

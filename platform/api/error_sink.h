@@ -34,6 +34,8 @@ class ErrorSink {
   // every failed handler.
   virtual void Report(const std::string& what, Telling telling) noexcept = 0;
   void Report(const std::string& what) noexcept { Report(what, Telling::kOncePerRun); }
+  // Whether a report now would go unseen: one box at a time, and one is open.
+  virtual bool Showing() const noexcept = 0;
 };
 
 // Every event enters the core through this, so no exception crosses into the

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <vector>
 
 #include "platform/api/clock.h"
 
@@ -23,13 +22,11 @@ class FakeClock final : public Clock {
   // Moves time forward to t (never back), running due actions in order.
   void AdvanceTo(std::uint64_t t);
 
-  const std::vector<std::uint32_t>& Sleeps() const { return sleeps_; }
   void SetCallLog(CallLog* log) { log_ = log; }
 
  private:
   std::uint64_t now_ = 0;
   std::multimap<std::uint64_t, std::function<void()>> actions_;
-  std::vector<std::uint32_t> sleeps_;
   CallLog* log_ = nullptr;
 };
 

@@ -1,8 +1,8 @@
 // The whole fake platform in one object, as the unit tests drive it.
 #pragma once
 #include "platform/api/platform.h"
-#include "platform/common/disk_source_monitor.h"
-#include "platform/common/error_reporter.h"
+#include "runtime/disk_source_monitor.h"
+#include "runtime/error_reporter.h"
 #include "platform/fake/call_log.h"
 #include "platform/fake/fake_clock.h"
 #include "platform/fake/fake_devices.h"
@@ -34,7 +34,7 @@ class FakePlatform {
   FakeWindowSystem windows{clock, log, errors};
   FakeRegistry registry;
   FakeDiskRateSources disks{log};
-  DiskSourceMonitors monitors{disks, clock};
+  DiskSourceMonitors monitors{disks, clock, errors};
   FakeUserLocale locale;
   Platform platform{app, clock, keyboard, tray, shell, boxes, windows, codec, registry, monitors, locale, errors};
 };

@@ -4,8 +4,8 @@
 #include <windows.h>
 
 #include "platform/api/platform.h"
-#include "platform/common/disk_source_monitor.h"
-#include "platform/common/error_reporter.h"
+#include "runtime/disk_source_monitor.h"
+#include "runtime/error_reporter.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_services.h"
 #include "platform/win32/win32_disk_sources.h"
@@ -32,10 +32,10 @@ class Win32Platform {
   Win32MessageBoxes boxes;
   Win32TextCodec codec;
   Win32Registry registry;
-  Win32DiskRateSources disk_sources;
-  DiskSourceMonitors monitors{disk_sources, clock};
-  Win32UserLocale locale;
   ErrorReporter errors;
+  Win32DiskRateSources disk_sources;
+  DiskSourceMonitors monitors{disk_sources, clock, errors};
+  Win32UserLocale locale;
   Win32WindowSystem windows;
   Platform platform{app, clock, keyboard, tray, shell, boxes, windows, codec, registry, monitors, locale, errors};
 };

@@ -124,17 +124,48 @@ def plant(fault):
         f.write(text.replace(fault["find"], fault["plant"]))
 
 
-def table(results, baseline, first):
-    lines = ["# Planted faults and the tests that kill them", "",
-             "Written by `tests/faults/plant.py` from `tests/faults/faults.txt`"
-             + (" with --first: the first suite's killers only." if first else "."),
-             f"{describe(WINE_TREE, WINE_WHY)}.",
-             f"Flaky without any plant (never counted): {', '.join(sorted(baseline)) or 'none'}.", "",
-             "| fault | where | kind | what goes wrong | killed by |", "|---|---|---|---|---|"]
+HEADER = """# Planted faults and the tests that kill them
+
+Written by `tests/faults/plant.py` from `tests/faults/faults.txt`: never edit it by hand. A run with `--only`
+rewrites just its faults' rows. "Killed before the cuts": every test that killed the fault on 5409aad, before
+the suites were cut to what kills faults (kept as measured then). "Killed now": the latest run's killers, with
+`--first` only those of the first suite that kills (unit, then fuzz, then Wine); "measured" names that run,
+whose line below gives the build its Wine suite drove and the tests that failed without any plant (flaky,
+never counted).
+"""
+COLUMNS = ["fault", "where", "kind", "what goes wrong", "killed before the cuts", "killed now", "measured"]
+
+
+def read_table(path):
+    """The rows by fault id, and the runs' lines by their name."""
+    rows, runs = {}, {}
+    if os.path.exists(path):
+        for line in open(path, encoding="utf-8"):
+            if re.match(r"\| F\d+ \|", line):
+                cells = [c.strip() for c in line.strip().strip("|").split(" | ")]
+                rows[cells[0]] = dict(zip(COLUMNS, cells))
+            elif m := re.match(r"- (`[^`]+`): (.*)", line):
+                runs[m[1]] = m[2]
+    return rows, runs
+
+
+def write_table(path, faults, results, baseline, first):
+    rows, runs = read_table(path)
+    commit = run(["git", "rev-parse", "--short", "HEAD"]).stdout.strip()
+    name = f"`{commit}{' --first' if first else ''} {os.path.basename(WINE_TREE)}`"
+    runs[name] = f"{describe(WINE_TREE, WINE_WHY)}; flaky without any plant: {', '.join(sorted(baseline)) or 'none'}."
     for f, found in results:
         verdict = "does not build" if found is None else "; ".join(sorted(found)) or "**not caught**"
-        lines.append(f"| {f['id']} | `{f['path']}` | {f['kind']} | {f['what'].strip()} | {verdict} |")
-    return "\n".join(lines) + "\n"
+        before = rows.get(f["id"], {}).get("killed before the cuts", "(new)")
+        rows[f["id"]] = dict(zip(COLUMNS, [f["id"], f"`{f['path']}`", f["kind"], f["what"].strip(), before, verdict,
+                                           name]))
+    known = {f["id"] for f in faults}
+    lines = [HEADER, "| " + " | ".join(COLUMNS) + " |", "|" + "---|" * len(COLUMNS)]
+    lines += ["| " + " | ".join(r[c] for c in COLUMNS) + " |" for i, r in sorted(rows.items()) if i in known]
+    used = {r["measured"] for i, r in rows.items() if i in known}
+    lines += ["", "Runs:", ""] + [f"- {n}: {text}" for n, text in sorted(runs.items()) if n in used]
+    with open(path, "w", encoding="utf-8") as out:
+        out.write("\n".join(lines) + "\n")
 
 
 def main():
@@ -145,9 +176,8 @@ def main():
     p.add_argument("--fuzz-seconds", type=int, default=10)
     p.add_argument("--table", default=os.path.join(ROOT, "tests", "faults", "TABLE.md"))
     args = p.parse_args()
-    faults = parse_faults(os.path.join(ROOT, "tests", "faults", "faults.txt"))
-    if args.only:
-        faults = [f for f in faults if f["id"] in args.only.split(",")]
+    every = parse_faults(os.path.join(ROOT, "tests", "faults", "faults.txt"))
+    faults = [f for f in every if not args.only or f["id"] in args.only.split(",")]
     if run(["git", "status", "--porcelain", *sorted({f["path"] for f in faults})]).stdout.strip():
         raise SystemExit("a file to plant in has uncommitted changes")
     print(describe(WINE_TREE, WINE_WHY), flush=True)
@@ -166,8 +196,7 @@ def main():
                   flush=True)
             results.append((fault, found))
         build(True, not args.no_wine)
-    with open(args.table, "w", encoding="utf-8") as f:
-        f.write(table(results, baseline, args.first))
+    write_table(args.table, every, results, baseline, args.first)
 
 
 if __name__ == "__main__":

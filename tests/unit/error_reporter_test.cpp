@@ -1,6 +1,6 @@
 // Errors that escape a handler: the handler stops, the program runs on, and
 // the user sees each distinct error once.
-#include "platform/common/error_reporter.h"
+#include "runtime/error_reporter.h"
 
 #include <gtest/gtest.h>
 

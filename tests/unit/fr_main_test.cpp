@@ -1,4 +1,4 @@
-// Start-up, the refused second instance, the tray icon and the exit sequence.
+// Start-up: the instance check, the greeting, the tray icon and the first samples.
 #include "core/fr_main.h"
 
 #include <gtest/gtest.h>
@@ -52,18 +52,31 @@ TEST(Startup, ChecksTheInstanceThenSweepsThenAddsTheIconOfTheMainWindow) {
   EXPECT_EQ(form->timers.at(kTimer1).interval_ms, 30u);
 
   const AnsiNotifyIconData data = Record(fake.tray.Calls().at(0));
-  EXPECT_EQ((std::array<std::uintptr_t, 6>{data.cbSize, data.hWnd, data.uID, data.uFlags, data.uCallbackMessage,
-                                            data.hIcon}),
-            (std::array<std::uintptr_t, 6>{sizeof data, form->handle, 0x00A1B2C3, 7, 512, 0x00A1B2C3}));
+  EXPECT_EQ((std::array<std::uintptr_t, 5>{data.hWnd, data.uID, data.uFlags, data.uCallbackMessage, data.hIcon}),
+            (std::array<std::uintptr_t, 5>{form->handle, 0x00A1B2C3, 7, 512, 0x00A1B2C3}));
   std::string tip = std::string("Norvane Pellumin v1.0") + '\0';
   tip.resize(sizeof data.szTip, ' ');  // then spaces to the end of the field
   EXPECT_EQ(std::string(data.szTip, sizeof data.szTip), tip);
 
   EXPECT_EQ(fake.disks.Collects(), 0);
+  fake.log.Clear();
   fake.RunFor(100);  // at 1800 (all the overdue ones), 1830, 1860, 1890
   EXPECT_EQ(fake.disks.Collects(), 4) << "ticks overdue since the sweep come once after it";
+  EXPECT_EQ(fake.log.Names().at(1), "CreateForm \"Settings\"") << "made by the first sample, before its reading";
+  EXPECT_FALSE(fake.windows.Find(program.Settings().Get()->Id())->visible);
   fake.keyboard.UserTap(kVkCapsLock);
   EXPECT_TRUE(fake.keyboard.LockOn(kVkCapsLock)) << "the user's first lock key press after the greeting counts";
+}
+
+// Started at logon before the taskbar: the shell refuses the first add.
+TEST(Startup, AnIconTheShellRefusedComesWithTheTaskbar) {
+  FakePlatform fake;
+  fake.tray.FailNextCall();
+  Program program(fake.platform);
+  ASSERT_TRUE(program.Start());
+  EXPECT_EQ(fake.tray.IconCount(), 0u);
+  fake.windows.BroadcastTaskbarCreated();
+  EXPECT_EQ(fake.tray.IconCount(), 1u);
 }
 
 }  // namespace

@@ -38,7 +38,8 @@ class SettingsTest : public ::testing::Test {
 };
 
 TEST_F(SettingsTest, AnyExistingEntryTicksTheBoxAndIsRewrittenWithTheCurrentPath) {
-  const StoredValue found[] = {kOldEntry, {kRegDword, {1, 0, 0, 0}}, {kRegExpandSz, Sz("%X%")}, {kRegBinary, {0xde}}};
+  const StoredValue found[] = {kOldEntry,           {kRegDword, {1, 0, 0, 0}}, {kRegDword, {1, 2, 3, 4, 5}},
+                               {kRegExpandSz, Sz("%X%")}, {kRegBinary, {0xde}}};
   for (const StoredValue& value : found) {
     FakePlatform fresh;
     fresh.registry.SetValue(kHkeyLocalMachine, kRunKey, L"PELLUMIN", value.type, value.bytes);

@@ -127,6 +127,34 @@ TEST_F(SampleTest, ALostSourceIsReopenedQuietlyAndToldAgainOnlyAfterAMinuteOfWor
   EXPECT_EQ(fake.boxes.Shown().size(), 2u) << "back for 5 s: not told; back for 2 minutes: told";
 }
 
+// One box at a time: a counter lost inside another box's loop is told once
+// that box has gone, and the sample that showed the box reads nothing more.
+TEST(LostCounter, ALossWhileAnotherBoxIsOpenIsToldAfterItAndEndsTheSampleUnderIt) {
+  struct Case {
+    const char* box;
+    std::wstring module;
+    std::vector<double> readings;
+  } cases[] = {{"Settings cannot name the entry", L"C:\\", {5}},
+               {"a flash too long to hold", L"C:\\pellumin.exe", {1, 1, 2147483647.5}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.box);
+    FakePlatform fake;
+    Program program(fake.platform);
+    ASSERT_TRUE(program.Start());
+    fake.app.module_file_name = c.module;
+    fake.disks.Script(c.readings);
+    fake.boxes.while_open = [&fake] {
+      if (fake.boxes.Shown().size() > 1) return;
+      fake.disks.available = false;
+      fake.RunFor(3000);
+    };
+    fake.RunFor(10000);
+    ASSERT_EQ(fake.boxes.Shown().size(), 2u);
+    EXPECT_EQ(fake.boxes.Shown()[1].text, L"Run-time error: no disk source");
+    EXPECT_FALSE(fake.keyboard.LockOn(kVkScrollLock));
+  }
+}
+
 TEST(Startup, ASourceMissingAtStartIsToldOnceAndUsedOnceItComes) {
   FakePlatform fake;
   fake.disks.available = false;

@@ -5,6 +5,7 @@
 
 #include "platform/api/clock.h"
 #include "platform/api/disk_rate_source.h"
+#include "platform/api/error_sink.h"
 #include "platform/api/system_monitor.h"
 
 namespace np {
@@ -17,16 +18,19 @@ inline constexpr std::uint64_t kReopenIntervalMs = 1000;
 inline constexpr std::uint64_t kRetellAfterMs = 60000;
 
 // The failure that loses a source stops the sample; the user hears of it the
-// first time and after kRetellAfterMs of work since. Samples are skipped until
-// a reopened source collects again.
+// first time and after kRetellAfterMs of work since, and a loss that came
+// while another box was open at the first tick after it closed. Samples are
+// skipped until a reopened source collects again.
 class DiskSourceMonitors final : public SystemMonitors {
  public:
-  DiskSourceMonitors(DiskRateSources& sources, Clock& clock) : sources_(sources), clock_(clock) {}
+  DiskSourceMonitors(DiskRateSources& sources, Clock& clock, const ErrorSink& errors)
+      : sources_(sources), clock_(clock), errors_(errors) {}
   std::unique_ptr<SystemMonitor> Create(SampleListener& listener) override;
 
  private:
   DiskRateSources& sources_;
   Clock& clock_;
+  const ErrorSink& errors_;
 };
 
 }  // namespace np

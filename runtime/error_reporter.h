@@ -22,6 +22,7 @@ class ErrorReporter final : public ErrorSink {
 
   using ErrorSink::Report;
   void Report(const std::string& what, Telling telling) noexcept override;
+  bool Showing() const noexcept override { return box_open_; }
 
  private:
   MessageBoxes& boxes_;

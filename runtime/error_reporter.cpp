@@ -1,5 +1,5 @@
 // The one error sink of the program.
-#include "platform/common/error_reporter.h"
+#include "runtime/error_reporter.h"
 
 namespace np {
 
