@@ -126,43 +126,35 @@ def plant(fault):
 
 HEADER = """# Planted faults and the tests that kill them
 
-Written by `tests/faults/plant.py` from `tests/faults/faults.txt`: never edit it by hand. A run with `--only`
-rewrites just its faults' rows. "Killed before the cuts": every test that killed the fault on 5409aad, before
-the suites were cut to what kills faults (kept as measured then). "Killed now": the latest run's killers, with
-`--first` only those of the first suite that kills (unit, then fuzz, then Wine); "measured" names that run,
-whose line below gives the build its Wine suite drove and the tests that failed without any plant (flaky,
-never counted).
+Written by `tests/faults/plant.py` from `tests/faults/faults.txt`, never by hand; `--only` rewrites just its rows.
+"Killed before the cuts": all killers on 5409aad, before the suites were cut. "Killed now": the killers in the
+run that "measured" names (with `--first`, the first suite's only), listed below with the build its Wine suite
+drove and the tests that failed without any plant (flaky, never counted).
 """
 COLUMNS = ["fault", "where", "kind", "what goes wrong", "killed before the cuts", "killed now", "measured"]
 
 
-def read_table(path):
-    """The rows by fault id, and the runs' lines by their name."""
-    rows, runs = {}, {}
-    if os.path.exists(path):
-        for line in open(path, encoding="utf-8"):
-            if re.match(r"\| F\d+ \|", line):
-                cells = [c.strip() for c in line.strip().strip("|").split(" | ")]
-                rows[cells[0]] = dict(zip(COLUMNS, cells))
-            elif m := re.match(r"- (`[^`]+`): (.*)", line):
-                runs[m[1]] = m[2]
-    return rows, runs
-
-
 def write_table(path, faults, results, baseline, first):
-    rows, runs = read_table(path)
+    """Rewrites the rows of this run's faults, keeps the others' killers, and names each row's run."""
+    rows, runs = {}, {}
+    for line in open(path, encoding="utf-8") if os.path.exists(path) else []:
+        if re.match(r"\| F\d+ \|", line):
+            cells = [c.strip() for c in line.strip().strip("|").split(" | ")]
+            rows[cells[0]] = dict(zip(COLUMNS, cells))
+        elif m := re.match(r"- (`[^`]+`): (.*)", line):
+            runs[m[1]] = m[2]
     commit = run(["git", "rev-parse", "--short", "HEAD"]).stdout.strip()
-    name = f"`{commit}{' --first' if first else ''} {os.path.basename(WINE_TREE)}`"
+    name = f"`{commit}{' --first' * first} {os.path.basename(WINE_TREE)}`"
     runs[name] = f"{describe(WINE_TREE, WINE_WHY)}; flaky without any plant: {', '.join(sorted(baseline)) or 'none'}."
     for f, found in results:
         verdict = "does not build" if found is None else "; ".join(sorted(found)) or "**not caught**"
-        before = rows.get(f["id"], {}).get("killed before the cuts", "(new)")
-        rows[f["id"]] = dict(zip(COLUMNS, [f["id"], f"`{f['path']}`", f["kind"], f["what"].strip(), before, verdict,
-                                           name]))
-    known = {f["id"] for f in faults}
+        rows[f["id"]] = rows.get(f["id"], {"killed before the cuts": "(new)"})
+        rows[f["id"]].update({"killed now": verdict, "measured": name})
     lines = [HEADER, "| " + " | ".join(COLUMNS) + " |", "|" + "---|" * len(COLUMNS)]
-    lines += ["| " + " | ".join(r[c] for c in COLUMNS) + " |" for i, r in sorted(rows.items()) if i in known]
-    used = {r["measured"] for i, r in rows.items() if i in known}
+    for f in (f for f in faults if f["id"] in rows):
+        rows[f["id"]].update(dict(zip(COLUMNS, [f["id"], f"`{f['path']}`", f["kind"], f["what"].strip()])))
+        lines.append("| " + " | ".join(rows[f["id"]][c] for c in COLUMNS) + " |")
+    used = {rows[f["id"]]["measured"] for f in faults if f["id"] in rows}
     lines += ["", "Runs:", ""] + [f"- {n}: {text}" for n, text in sorted(runs.items()) if n in used]
     with open(path, "w", encoding="utf-8") as out:
         out.write("\n".join(lines) + "\n")
