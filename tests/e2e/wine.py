@@ -21,7 +21,7 @@ WINE64 = "/usr/lib/wine/wine64"
 WINE32 = "/usr/lib/wine/wine"
 BUILD = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "build"))
 TREE_VARIABLE = "PELLUMIN_WINE_TREE"  # i686 or x86_64: decides instead of the machine
-# The probe only watches from outside, and the 64-bit one sees 32-bit programs whole.
+# The 64-bit probe sees 32-bit programs whole: it lays out what it hands them as they do.
 PROBE = os.path.join(BUILD, "x86_64", "np_probe.exe")
 RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 # By path: a bare "reg" is found by start.exe through ShellExecuteEx, which now
