@@ -84,10 +84,8 @@ std::string tip_of(HWND tool, bool shown) {
   wchar_t text[1024] = {};
   for (HWND tt : windows_where(
            nullptr, [&](HWND h) { return GetWindow(h, GW_OWNER) == owner && is_class(h, TOOLTIPS_CLASSA); })) {
-    if (shown) {
-      if (IsWindowVisible(tt)) SendMessageW(tt, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
-      continue;
-    }
+    if (shown && IsWindowVisible(tt)) SendMessageW(tt, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    if (shown) continue;
     DWORD pid = 0;
     GetWindowThreadProcessId(tt, &pid);
     HANDLE proc = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_VM_OPERATION | PROCESS_VM_READ |
@@ -127,6 +125,7 @@ FILE* g_log = nullptr;
 HHOOK g_hook = nullptr;
 
 // The hook runs before the event reaches the key state: "locks" is what the event found.
+// The system hands it the event's record in this process's own layout.
 LRESULT CALLBACK on_key(int code, WPARAM wp, LPARAM lp) {
   if (code == HC_ACTION) {
     const auto* k = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
@@ -204,6 +203,7 @@ int box(const char* title, DWORD timeout_ms, bool click) {
   if (found.empty()) return 1;
   HWND b = found[0];
   char caption[256] = {}, text[512] = {};
+  // Texts by WM_GETTEXT, which the system carries across; of the icon, only whether it has a handle.
   GetWindowTextA(b, caption, sizeof caption);
   GetDlgItemTextA(b, 0xFFFF, text, sizeof text);
   std::string buttons, icon = "none";
@@ -245,7 +245,8 @@ int describe(HWND w) {
   HWND check = FindWindowExA(w, nullptr, "Button", nullptr), edit = FindWindowExA(w, nullptr, "Edit", nullptr);
   const LONG style = GetWindowLongA(w, GWL_STYLE);
   char text[256] = "";
-  // GetWindowText of another process's control returns only its cached title.
+  // GetWindowText of another process's control returns only its cached title;
+  // WM_GETTEXT's buffer the system carries across, whatever either side's kind.
   SendMessageA(edit, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
   std::printf("hwnd=%llu\nvisible=%d\nscreen=%d,%d\nclient=%ld,%ld\nframe=%s%s%s%s\n",
               static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(w)), IsWindowVisible(w) ? 1 : 0,
