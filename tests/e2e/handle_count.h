@@ -6,6 +6,7 @@
 #include <vector>
 
 inline long HandleCountOf(DWORD pid) {
+  // The system answers in the caller's layout (object a pointer of its size): right in either tree.
   struct Entry {
     ULONG pid;
     UCHAR type, flags;

@@ -83,11 +83,7 @@ class Referrer final : public np::Form {
   bool kept_ = false;
 };
 
-std::string Rgb(COLORREF c) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%02x%02x%02x", GetRValue(c), GetGValue(c), GetBValue(c));
-  return text;
-}
+DWORD Rgb(COLORREF c) { return RGB(GetBValue(c), GetGValue(c), GetRValue(c)); }  // 0x00bbggrr as 0xrrggbb
 
 // What the tests need to find the About window on the screen and judge it.
 void PrintAboutWindow(HWND w) {
@@ -96,10 +92,10 @@ void PrintAboutWindow(HWND w) {
   GetClientRect(w, &client);
   ClientToScreen(w, &origin);
   std::printf("client=%ld,%ld\norigin=%ld,%ld\n", client.right, client.bottom, origin.x, origin.y);
-  std::printf("highlight=%s\nwindowtext=%s\n", Rgb(GetSysColor(COLOR_HIGHLIGHT)).c_str(),
-              Rgb(GetSysColor(COLOR_WINDOWTEXT)).c_str());
-  // Shared: the handle the window class and DefWindowProc set.
-  std::printf("arrow=%llx\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(LoadCursorA(nullptr, IDC_ARROW))));
+  std::printf("highlight=%06lx\nwindowtext=%06lx\n", Rgb(GetSysColor(COLOR_HIGHLIGHT)),
+              Rgb(GetSysColor(COLOR_WINDOWTEXT)));
+  // Shared: the handle the window class and DefWindowProc set, as the probe prints it.
+  std::printf("arrow=%lx\n", HandleToUlong(LoadCursorA(nullptr, IDC_ARROW)));
 }
 
 // Tells the tests when both lines are back at full width and the timer is
@@ -150,11 +146,17 @@ int LateClick(np::Win32Platform& win32) {
 long HandleCount() { return HandleCountOf(GetCurrentProcessId()); }
 
 // This process's live GDI objects. Wine answers GetGuiResources with 0 but keeps
-// its GDI handle table behind the PEB, as Windows does: 0x10000 entries of 24
-// bytes (in 32-bit processes too), an object's type at byte 14, 0 once freed.
+// its GDI handle table as Windows does: 0x10000 entries of 24 bytes, an
+// object's type at byte 14, 0 once freed. Its address is in the 64-bit PEB
+// (+0xF8), which the 64-bit TEB names (+0x60). A 32-bit process's own PEB
+// leaves it null; Wine's 32-bit gdi32 reaches the 64-bit TEB, as here, by the
+// 32-bit TEB's GdiBatchCount (+0xF70), and keeps all three below 4 GB for it:
+// read as pointers, the 64-bit fields' low halves are whole.
 long GdiObjectCount() {
-  const auto* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
-  const auto* table = *reinterpret_cast<const BYTE* const*>(peb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
+  const auto* teb = reinterpret_cast<const BYTE*>(NtCurrentTeb());
+  if (sizeof(void*) == 4) teb = *reinterpret_cast<const BYTE* const*>(teb + 0xF70);
+  const BYTE* peb = teb ? *reinterpret_cast<const BYTE* const*>(teb + 0x60) : nullptr;
+  const BYTE* table = peb ? *reinterpret_cast<const BYTE* const*>(peb + 0xF8) : nullptr;
   long live = 0;
   for (int i = 0; table != nullptr && i < 0x10000; ++i) live += table[24 * i + 14] != 0;
   return table != nullptr ? live : -1;

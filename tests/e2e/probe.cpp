@@ -62,43 +62,51 @@ std::vector<HWND> tray_icons() {
   return windows_where(tray, [](HWND h) { return is_class(h, "__winex11_tray_icon") && IsWindowVisible(h); });
 }
 
-// A tooltip answers for the tools it holds; the record and the text buffer
-// must live in the tooltip's process.
-std::string tool_text(HWND tooltip, HWND tool_hwnd, UINT_PTR tool_id) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(tooltip, &pid);
-  HANDLE proc = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-  if (!proc) return "";
-  constexpr SIZE_T kTextAt = 512, kChars = 1024;
-  auto* remote = static_cast<char*>(VirtualAllocEx(proc, nullptr, kTextAt + 2 * kChars, MEM_COMMIT, PAGE_READWRITE));
-  TTTOOLINFOW ti{};
-  ti.cbSize = sizeof ti;
-  ti.hwnd = tool_hwnd;
-  ti.uId = tool_id;
-  ti.lpszText = reinterpret_cast<LPWSTR>(remote + kTextAt);
-  wchar_t text[kChars] = {};
-  DWORD_PTR result = 0;
-  char utf8[2 * kChars] = "";
-  if (remote && WriteProcessMemory(proc, remote, &ti, sizeof ti, nullptr) &&
-      WriteProcessMemory(proc, remote + kTextAt, text, sizeof text, nullptr) &&
-      SendMessageTimeoutW(tooltip, TTM_GETTEXTW, kChars, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 2000,
-                          &result) &&
-      ReadProcessMemory(proc, remote + kTextAt, text, sizeof text - 2, nullptr))
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
-  if (remote) VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
-  CloseHandle(proc);
-  return utf8;
-}
+// TTTOOLINFOW as the tooltip's process reads it: handles and pointers take 4
+// bytes in a 32-bit process (48 bytes in all), 8 in a 64-bit one (72).
+template <class Word>
+struct ToolInfo {
+  UINT size, flags;
+  Word hwnd, id;
+  RECT rect;
+  Word instance, text, param, reserved;
+};
+static_assert(sizeof(ToolInfo<UINT>) == 48 && sizeof(ToolInfo<UINT_PTR>) == sizeof(TTTOOLINFOW));
 
-// Tooltips are top-level popups owned by the top-level window of their tool.
-std::string tip_of(HWND tool_hwnd, UINT_PTR tool_id) {
-  HWND owner = GetAncestor(tool_hwnd, GA_ROOT);
+// The tip of a tool that is a window, from the tooltips its top-level window
+// owns. TTM_GETTEXTW's record and buffer must be in the tooltip's process, in
+// its layout: pellumin's, of either kind, or Wine's tray, 64-bit on this prefix
+// (IsWow64Process, from either side, tells a 32-bit process). With `shown`,
+// what a user sees instead: the text of a tooltip on the screen now (hidden,
+// it keeps its last), by WM_GETTEXT, which the system carries across.
+std::string tip_of(HWND tool, bool shown) {
+  HWND owner = GetAncestor(tool, GA_ROOT);
+  wchar_t text[1024] = {};
   for (HWND tt : windows_where(
            nullptr, [&](HWND h) { return GetWindow(h, GW_OWNER) == owner && is_class(h, TOOLTIPS_CLASSA); })) {
-    std::string tip = tool_text(tt, tool_hwnd, tool_id);
-    if (!tip.empty()) return tip;
+    if (shown && IsWindowVisible(tt)) SendMessageW(tt, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    if (shown) continue;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tt, &pid);
+    HANDLE proc = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_VM_OPERATION | PROCESS_VM_READ |
+                              PROCESS_VM_WRITE, FALSE, pid);
+    auto* remote = static_cast<char*>(proc ? VirtualAllocEx(proc, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE) : nullptr);
+    const auto at = reinterpret_cast<UINT_PTR>(remote + 512), id = reinterpret_cast<UINT_PTR>(tool);
+    const ToolInfo<UINT> ti32{48, 0, HandleToUlong(tool), HandleToUlong(tool), {}, 0, static_cast<UINT>(at), 0, 0};
+    const ToolInfo<UINT64> ti64{72, 0, id, id, {}, 0, at, 0, 0};
+    BOOL wow64 = FALSE;
+    if (remote && IsWow64Process(proc, &wow64) &&
+        WriteProcessMemory(proc, remote, wow64 ? static_cast<const void*>(&ti32) : &ti64, wow64 ? 48 : 72, nullptr) &&
+        WriteProcessMemory(proc, remote + 512, text, sizeof text, nullptr) &&
+        SendMessageTimeoutW(tt, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 2000, nullptr))
+      ReadProcessMemory(proc, remote + 512, text, sizeof text - 2, nullptr);
+    if (remote) VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
+    if (proc) CloseHandle(proc);
+    if (*text) break;
   }
-  return "";
+  char utf8[2048] = "";
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+  return utf8;
 }
 
 std::vector<HWND> visible_boxes() {
@@ -117,6 +125,7 @@ FILE* g_log = nullptr;
 HHOOK g_hook = nullptr;
 
 // The hook runs before the event reaches the key state: "locks" is what the event found.
+// The system hands it the event's record in this process's own layout.
 LRESULT CALLBACK on_key(int code, WPARAM wp, LPARAM lp) {
   if (code == HC_ACTION) {
     const auto* k = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp);
@@ -194,6 +203,7 @@ int box(const char* title, DWORD timeout_ms, bool click) {
   if (found.empty()) return 1;
   HWND b = found[0];
   char caption[256] = {}, text[512] = {};
+  // Texts by WM_GETTEXT, which the system carries across; of the icon, only whether it has a handle.
   GetWindowTextA(b, caption, sizeof caption);
   GetDlgItemTextA(b, 0xFFFF, text, sizeof text);
   std::string buttons, icon = "none";
@@ -217,7 +227,7 @@ int tray(DWORD timeout_ms) {
     RECT r;
     GetWindowRect(icon, &r);
     std::printf("icon=%ld,%ld,%ld,%ld %s\n", r.left, r.top, r.right, r.bottom,
-                tip_of(icon, reinterpret_cast<UINT_PTR>(icon)).c_str());
+                tip_of(icon, false).c_str());
   }
   return icons.empty() ? 1 : 0;
 }
@@ -235,7 +245,8 @@ int describe(HWND w) {
   HWND check = FindWindowExA(w, nullptr, "Button", nullptr), edit = FindWindowExA(w, nullptr, "Edit", nullptr);
   const LONG style = GetWindowLongA(w, GWL_STYLE);
   char text[256] = "";
-  // GetWindowText of another process's control returns only its cached title.
+  // GetWindowText of another process's control returns only its cached title;
+  // WM_GETTEXT's buffer the system carries across, whatever either side's kind.
   SendMessageA(edit, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
   std::printf("hwnd=%llu\nvisible=%d\nscreen=%d,%d\nclient=%ld,%ld\nframe=%s%s%s%s\n",
               static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(w)), IsWindowVisible(w) ? 1 : 0,
@@ -246,10 +257,12 @@ int describe(HWND w) {
   if (!check || !edit) return 0;
   print_rect("check", w, check);
   print_rect("edit", w, edit);
+  print_rect("edit_on_screen", nullptr, edit);
   // The first child in z-order is the first in tab order.
-  std::printf("first_tab=%s\nchecked=%d\ntext=%s\ntip=%s\n", GetWindow(w, GW_CHILD) == check ? "check" : "other",
+  std::printf("first_tab=%s\nchecked=%d\ntext=%s\ntip=%s\ntip_shown=%s\n",
+              GetWindow(w, GW_CHILD) == check ? "check" : "other",
               static_cast<int>(SendMessageA(check, BM_GETCHECK, 0, 0)), text,
-              tip_of(edit, reinterpret_cast<UINT_PTR>(edit)).c_str());
+              tip_of(edit, false).c_str(), tip_of(edit, true).c_str());
   return 0;
 }
 
@@ -280,49 +293,29 @@ int close(HWND w, DWORD timeout_ms) {
   return 0;
 }
 
-// pellumin.exe's hidden main window: the one form of that process with no title.
-HWND main_window() {
-  auto found = windows_where(nullptr, [](HWND h) {
-    char title[4], image[MAX_PATH] = "";
-    DWORD pid = 0, size = sizeof image;
-    GetWindowThreadProcessId(h, &pid);
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (process) {
-      QueryFullProcessImageNameA(process, 0, image, &size);
-      CloseHandle(process);
-    }
-    const std::string name = image;
-    return is_class(h, kFormClass) && GetWindowTextA(h, title, sizeof title) == 0 && name.size() >= 12 &&
-           _stricmp(name.c_str() + name.size() - 12, "pellumin.exe") == 0;
-  });
-  return found.empty() ? nullptr : found[0];
-}
-
 // Removes pellumin's tray icon as a crashed shell would lose it. The shell
 // knows an icon by window and id, and the id is pellumin's icon handle, which
 // another process cannot read. Wine's tray keeps each icon in a record behind
-// its icon window's user data: the owner's handle, then the id a few fields on.
-// Every 32-bit value after the owner is tried as the id; a wrong one is refused.
+// its icon window's user data: the owner's handle (the one of pellumin's class
+// there), then the id a few fields on. Read as 32-bit words, it holds in either
+// layout (the tray, Wine's explorer, is 64-bit on this prefix, pellumin of
+// either kind): a handle is its low word. Every word after the owner is tried
+// as the id; a wrong one is refused.
 int untray() {
-  HWND owner = main_window();
-  if (!owner) return 1;
   for (HWND icon : tray_icons()) {
     DWORD pid = 0;
     GetWindowThreadProcessId(icon, &pid);
     HANDLE tray = OpenProcess(PROCESS_VM_READ, FALSE, pid);
-    UINT_PTR record[32] = {};
+    UINT record[64] = {};
     const auto* at = reinterpret_cast<const void*>(GetWindowLongPtrA(icon, GWLP_USERDATA));
     const bool read = tray && at && ReadProcessMemory(tray, at, record, sizeof record, nullptr);
     if (tray) CloseHandle(tray);
-    if (!read) continue;
-    for (int i = 0; i < 8; ++i) {
-      if (record[i] != reinterpret_cast<UINT_PTR>(owner)) continue;
-      const auto* ids = reinterpret_cast<const UINT*>(&record[i + 1]);
-      for (int k = 0; k < 16; ++k) {
-        NOTIFYICONDATAA data{};
-        data.cbSize = NOTIFYICONDATAA_V1_SIZE;
-        data.hWnd = owner;
-        data.uID = ids[k];
+    for (int i = 0; read && i < 16; ++i) {
+      NOTIFYICONDATAA data{};
+      data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+      data.hWnd = static_cast<HWND>(ULongToHandle(record[i]));
+      for (int k = i + 1; is_class(data.hWnd, kFormClass) && k <= i + 32; ++k) {
+        data.uID = record[k];
         if (data.uID != 0 && Shell_NotifyIconA(NIM_DELETE, &data)) {
           std::printf("removed=%u\n", data.uID);
           return 0;
@@ -406,10 +399,11 @@ int main(int argc, char** argv) {
   if (mode == "popup" && argc == 5) return popup(std::atoi(argv[2]), std::atoi(argv[3]), num(4) != 0);
   if (mode == "cursor") {
     // The foreground thread's pointer. Its bits cannot be read from another
-    // process under Wine (GetIconInfo fails), only its handle.
+    // process under Wine (GetIconInfo fails), only its handle: a user handle
+    // is its low 32 bits in processes of either architecture.
     CURSORINFO info{sizeof info, 0, nullptr, {}};
     if (!GetCursorInfo(&info)) return 1;
-    std::printf("cursor=%llx\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(info.hCursor)));
+    std::printf("cursor=%lx\n", HandleToUlong(info.hCursor));
     return 0;
   }
   if (mode == "taskbar-created") {

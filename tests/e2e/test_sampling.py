@@ -9,11 +9,10 @@ import re
 import shutil
 import subprocess
 import tempfile
-import threading
 
 import pytest
 
-from wine import HOLD_S, RUN_KEY, fields, locks_agree, wait_until, win_path, write_bursts
+from wine import HOLD_S, RUN_KEY, fields, locks_agree, wait_until, win_path, write_bursts, writing
 
 SCROLL = 145
 
@@ -73,19 +72,13 @@ def decimal_comma(desktop):
 
 
 def test_settings_window_shows_the_latest_rate_with_the_users_separator(decimal_comma, pellumin, desktop):
-    stop = threading.Event()
     # Until stopped: 50 bursts take well under a second here, and a quiet disk reads 0.
-    writer = threading.Thread(target=write_bursts, args=(os.path.join(desktop.tmp, "scratch"), 10**6, stop))
-    writer.start()
-    try:
+    with writing(os.path.join(desktop.tmp, "scratch"), 10**6):
         shown = desktop.probe("form", "Settings", HOLD_S * 1000)
         assert shown["visible"] == "0", "the first sample loads it hidden"
         rate = wait_until(lambda: re.fullmatch(r"\d+\D\d+", desktop.probe("form", "Settings", 1000).get("text", "")),
                           HOLD_S, "a rate with a fraction").group()
         assert "," in rate and "." not in rate, rate
-    finally:
-        stop.set()
-        writer.join(timeout=60)
 
 
 @pytest.mark.parametrize("type_, data", [("REG_SZ", r"C:\Old place\pellumin.exe"), ("REG_DWORD", "1"), (None, None)],
@@ -117,10 +110,7 @@ def test_refused_copy_elsewhere_leaves_the_run_entry_and_the_instance_lock_alone
     copy_dir = os.path.join(desktop.tmp, "copy")
     os.makedirs(copy_dir, exist_ok=True)
     shutil.copy(os.path.join(desktop.bin_dir, "pellumin.exe"), copy_dir)
-    stop = threading.Event()
-    writer = threading.Thread(target=write_bursts, args=(os.path.join(desktop.tmp, "scratch"), 50, stop))
-    writer.start()
-    try:
+    with writing(os.path.join(desktop.tmp, "scratch"), 50):
         before = len(w.keys())
         second = desktop.spawn(os.path.join(copy_dir, "pellumin.exe"))
         assert desktop.probe("box", "Norvane Pellumin", 10000) == {
@@ -140,9 +130,6 @@ def test_refused_copy_elsewhere_leaves_the_run_entry_and_the_instance_lock_alone
         assert (got.tray, got.boxes, second.poll()) == (1, 1, None), "the next start refused"
         assert desktop.probe("box", "Norvane Pellumin", 5000, "click")
         second.wait(timeout=10)
-    finally:
-        stop.set()
-        writer.join(timeout=60)
 
 
 def whole_disks():

@@ -38,12 +38,8 @@ def started(desktop):
     w.wait_state(lambda s: s.locks == found, 5, "the lock states found")
 
 
-def sweep_of(keys):
-    return keys[:SWEEP_EVENTS]
-
-
 def test_sweep_blinks_each_lock_in_turn(started):
-    keys = sweep_of(started.keys)
+    keys = started.keys[:SWEEP_EVENTS]
     got = [(k.vk, k.up) for k in keys]
     want = [(vk, up) for vk in SWEEP for _ in range(PRESSES_PER_KEY) for up in (True, False, True)]
     assert got == want

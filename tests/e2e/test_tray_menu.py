@@ -48,6 +48,10 @@ def test_settings_shows_the_rate_and_the_box_tells_the_truth(pellumin, desktop):
     layout = {"client": "154,90", "check": "16,16,129,25", "edit": "8,56,137,19", "first_tab": "check",
               "frame": "close", "tip": "Current Harddisc Activities Rate"}
     assert {k: shown.get(k) for k in layout} == layout
+    # What a user sees: the pointer resting on the box shows that tip.
+    left, top, width, height = map(int, shown["edit_on_screen"].split(","))
+    desktop.xdotool("mousemove", left + width // 2, top + height // 2)
+    wait_until(lambda: desktop.probe("form", "Settings", 0).get("tip_shown") == layout["tip"], 5, "the tip shown")
     assert desktop.probe("click", "Settings")["checked"] == "1"
     assert desktop.reg_value(RUN_KEY, "pellumin") == ("REG_SZ", win_path(desktop.bin_dir) + "\\pellumin.exe")
     assert desktop.probe("click", "Settings")["checked"] == "0"

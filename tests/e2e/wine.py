@@ -10,6 +10,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 from types import SimpleNamespace
 
@@ -20,7 +21,7 @@ WINE64 = "/usr/lib/wine/wine64"
 WINE32 = "/usr/lib/wine/wine"
 BUILD = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "build"))
 TREE_VARIABLE = "PELLUMIN_WINE_TREE"  # i686 or x86_64: decides instead of the machine
-# The probe only watches from outside, and the 64-bit one sees 32-bit programs whole.
+# The 64-bit probe sees 32-bit programs whole: it lays out what it hands them as they do.
 PROBE = os.path.join(BUILD, "x86_64", "np_probe.exe")
 RUN_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 # By path: a bare "reg" is found by start.exe through ShellExecuteEx, which now
@@ -42,6 +43,19 @@ def write_bursts(path, bursts=5, stop=None):
             return
         subprocess.run(["dd", "if=/dev/zero", f"of={path}", "bs=4k", "count=8", "oflag=direct", "conv=fsync"],
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True, timeout=30)
+
+
+@contextlib.contextmanager
+def writing(path, bursts):
+    """write_bursts in a thread of its own while the block runs."""
+    stop = threading.Event()
+    writer = threading.Thread(target=write_bursts, args=(path, bursts, stop))
+    writer.start()
+    try:
+        yield
+    finally:
+        stop.set()
+        writer.join(timeout=60)
 
 
 def runs_32bit_code():
@@ -172,6 +186,10 @@ class Desktop:
         return subprocess.run(cmd, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL, timeout=timeout)
 
+    def _end_server(self):
+        for flag in ("-k", "-w"):
+            self._server(["wineserver", flag], 30)
+
     def start_server(self):
         # Persistent: else each program pays ~2 s for a new server and its services;
         # for a minute only, in case the run is killed before it can end the server.
@@ -182,16 +200,14 @@ class Desktop:
     def restart_server(self):
         """For settings read at server start; ends every program and resets the lock states."""
         self.watcher.stop()
-        self._server(["wineserver", "-k"], 30)
-        self._server(["wineserver", "-w"], 30)
+        self._end_server()
         self.start_server()
 
     def close(self):
         if self.watcher and self.watcher.proc in self.children:
             self.watcher.stop()
         if self.env:
-            self._server(["wineserver", "-k"], 30)
-            self._server(["wineserver", "-w"], 30)
+            self._end_server()
         for p in list(self.children):
             self.end(p)
         if self.xvfb:
