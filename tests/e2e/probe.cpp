@@ -254,6 +254,8 @@ int describe(HWND w) {
               style & WS_THICKFRAME ? "size," : "", style & WS_MINIMIZEBOX ? "min," : "",
               style & WS_MAXIMIZEBOX ? "max," : "", style & WS_SYSMENU ? "close" : "");
   print_rect("window", nullptr, w);
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  std::printf("face=%02x%02x%02x\n", GetRValue(face), GetGValue(face), GetBValue(face));
   if (!check || !edit) return 0;
   print_rect("check", w, check);
   print_rect("edit", w, edit);

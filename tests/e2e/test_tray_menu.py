@@ -1,6 +1,8 @@
 """The journeys a user makes through the tray menu of pellumin.exe, driven with
 xdotool on Wine's tray icon and keys in the menu, watched from outside."""
 
+from collections import Counter
+
 from wine import ABOUT, EXIT, HOLD_S, PROBE, RUN_KEY, SETTINGS, centred, locks_agree, wait_until, win_path
 
 ROW_Y = {"About": 11, "Settings": 27}  # below the menu's top: a 3 px border, rows 16 px high
@@ -48,6 +50,9 @@ def test_settings_shows_the_rate_and_the_box_tells_the_truth(pellumin, desktop):
     layout = {"client": "154,90", "check": "16,16,129,25", "edit": "8,56,137,19", "first_tab": "check",
               "frame": "close", "tip": "Current Harddisc Activities Rate"}
     assert {k: shown.get(k) for k in layout} == layout
+    left, top, width, height = map(int, shown["window"].split(","))
+    wait_until(lambda: Counter(p for row in desktop.pixels(left, top + height // 2, width, height // 2) for p in row)
+               .most_common(1)[0][0] == tuple(bytes.fromhex(shown["face"])), 5, "the face in the button face colour")
     # What a user sees: the pointer resting on the box shows that tip.
     left, top, width, height = map(int, shown["edit_on_screen"].split(","))
     desktop.xdotool("mousemove", left + width // 2, top + height // 2)
