@@ -92,9 +92,8 @@ void PrintAboutWindow(HWND w) {
   GetClientRect(w, &client);
   ClientToScreen(w, &origin);
   std::printf("client=%ld,%ld\norigin=%ld,%ld\n", client.right, client.bottom, origin.x, origin.y);
-  std::printf("highlight=%06lx\nwindowtext=%06lx\nface=%06lx\nborder=%06lx\n", Rgb(GetSysColor(COLOR_HIGHLIGHT)),
-              Rgb(GetSysColor(COLOR_WINDOWTEXT)), Rgb(GetSysColor(COLOR_BTNFACE)),
-              Rgb(GetSysColor(COLOR_ACTIVEBORDER)));
+  std::printf("highlight=%06lx\nwindowtext=%06lx\nface=%06lx\n", Rgb(GetSysColor(COLOR_HIGHLIGHT)),
+              Rgb(GetSysColor(COLOR_WINDOWTEXT)), Rgb(GetSysColor(COLOR_BTNFACE)));
   // Shared: the handle the window class and DefWindowProc set, as the probe prints it.
   std::printf("arrow=%lx\n", HandleToUlong(LoadCursorA(nullptr, IDC_ARROW)));
 }
