@@ -35,9 +35,10 @@ std::int32_t RegDeleteValueEntry(RegistryContext reg, RegKey hRootKey, const std
 std::int32_t RegWriteValueEntry(RegistryContext reg, RegKey hRootKey, const std::wstring& strSubKey,
                                 const std::wstring& strValueName, const Variant& varData);
 
-// REG_SZ yields the whole query buffer (text, NUL, filler); REG_DWORD an I4;
-// other types leave varData untouched with status 0. Open's status when the
-// open failed, else the first failed query's, else the close's.
+// REG_SZ yields the whole query buffer (text, NUL, filler); REG_DWORD an I4 of
+// its first four bytes, however long the value is; other types leave varData
+// untouched with status 0. Open's status when the open failed, else the first
+// failed query's, else the close's.
 std::int32_t RegReadValueEntry(RegistryContext reg, RegKey hRootKey, const std::wstring& strSubKey,
                                const std::wstring& strValueName, Variant& varData);
 
