@@ -4,13 +4,12 @@ the bare program showing a window like it), the time
 from a disk write to the first Scroll Lock event, and handles and memory over a
 long session under write bursts (the soak run's session).
 
-usage: wine_bench.py [BIN_DIR] [--seconds N] [--rounds N] [--idle-only] [--bursts N] [--soak-minutes N]
+usage: wine_bench.py [BIN_DIR] [--seconds N] [--rounds N] [--bursts N] [--soak-minutes N]
 (BIN_DIR: the build with pellumin.exe and the bare timer of the same architecture;
 by default the Wine suite's choice, build/i686 wherever this machine runs 32-bit code)
 """
 
 import argparse
-import contextlib
 import os
 import statistics
 import subprocess
@@ -19,111 +18,81 @@ import tempfile
 import time
 
 from soak import Session
-from wine import HOLD_S, SETTINGS, WINE64, Desktop, Watcher, WaitTimeout, describe, wait_until, wine_tree  # noqa: E402 (soak puts tests/e2e on the path)
+from wine import HOLD_S, SETTINGS, Desktop, Watcher, describe, wait_until, wine_tree  # noqa: E402 (soak puts tests/e2e on the path)
 
+TICKS = os.sysconf("SC_CLK_TCK")
 SCROLL = 145
 
 
-def cpu_ns(pid):
-    """Run time of the process's threads in ns: /proc/PID/stat counts 10 ms ticks,
-    a third of what the bare timer costs in 5 s."""
-    total = 0
-    for tid in os.listdir(f"/proc/{pid}/task"):
-        try:
-            with open(f"/proc/{pid}/task/{tid}/schedstat") as f:
-                total += int(f.read().split()[0])
-        except OSError:
-            pass  # a thread that ended meanwhile
-    return total
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICKS  # utime + stime
 
 
-def session_cpu(desktop):
-    """Run time in ns of each process of the Wine session (the programs, the
-    wineserver, Wine's services) and of its X server: work a program makes any
-    of them do counts, wherever it lands."""
-    prefix = f"WINEPREFIX={desktop.env['WINEPREFIX']}".encode()
-    times = {}
-    for pid in [*filter(str.isdigit, os.listdir("/proc")), str(desktop.xvfb.pid)]:
+def wineserver_pid(prefix):
+    for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
+            with open(f"/proc/{pid}/comm") as f:
+                if not f.read().strip().startswith("wineserver"):
+                    continue
             with open(f"/proc/{pid}/environ", "rb") as f:
-                if pid == str(desktop.xvfb.pid) or prefix in f.read().split(b"\0"):
-                    times[pid] = cpu_ns(pid)
+                if f"WINEPREFIX={prefix}".encode() in f.read().split(b"\0"):
+                    return int(pid)
         except OSError:
-            continue  # ended meanwhile
-    return times
-
-
-def idle_costs(sessions, programs, seconds):
-    """CPU s a minute of each session over the same `seconds`, with the program
-    given for it running (None: nothing), from the processes alive at both ends;
-    None when a Settings window could not be opened."""
-    try:
-        start(sessions, programs)
-    except WaitTimeout:
-        end_programs(sessions)
-        return None
-    time.sleep(3)  # let start-up (the 1.8 s sweep) and the last program's end pass
-    before, t0 = [session_cpu(d) for d in sessions], time.monotonic()
-    time.sleep(seconds)
-    after, elapsed = [session_cpu(d) for d in sessions], time.monotonic() - t0
-    end_programs(sessions)
-    return [sum(a[p] - b[p] for p in b.keys() & a.keys()) / 1e9 / elapsed * 60 for b, a in zip(before, after)]
-
-
-def end_programs(sessions):
-    for desktop in sessions:
-        for proc in [p for p in desktop.children if p is not desktop.keeper]:
-            desktop.end(proc)
-
-
-def start(sessions, programs):
-    for desktop, (command, settings) in zip(sessions, programs):
-        if command:
-            desktop.spawn(*command)
-        if settings:  # opened as a user does, from the tray menu
-            # The session's shell may still be ending with the last program.
-            wait_until(lambda: "icon" in desktop.probe("tray", 5000), 20, "pellumin's tray icon", interval=1)
-            desktop.pick(SETTINGS)
-            wait_until(lambda: desktop.probe("form", "Settings", HOLD_S * 1000).get("visible") == "1", HOLD_S,
-                       "the Settings window shown")
-        # Left over the tray, the pointer keeps Wine's shell polling it for the hover.
-        desktop.xdotool("mousemove", 1020, 760)
-
-
-def spread(values):
-    q1, _, q3 = statistics.quantiles(values, n=4) if len(values) > 1 else values * 3
-    return f"{statistics.median(values):.2f} (quartiles {q1:.2f}-{q3:.2f}, range {min(values):.2f}-{max(values):.2f})"
-
-
-def print_idle_costs(sessions, bin_dir, seconds, rounds):
-    """Each pair against its own floor: pellumin as started beside the bare timer,
-    and with Settings shown beside the bare timer showing a window like it. All
-    four and nothing of ours run at once, each in a Wine session of its own, so
-    that a busy or quiet moment of the machine meets them all; the sessions swap
-    parts from one round to the next."""
-    bare, exe = f"{bin_dir}/np_bare_timer.exe", f"{bin_dir}/pellumin.exe"
-    parts = [([bare], False), ([exe], False), ([bare, "settings"], False), ([exe], True), (None, False)]
-    costs, again = [], 0
-    while len(costs) < rounds and again <= rounds:
-        # Three on: the session that had pellumin opens Settings next (a fresh
-        # start elsewhere now and then never got its tray icon).
-        turn = 3 * (len(costs) + again) % len(sessions)
-        got = idle_costs(sessions[turn:] + sessions[:turn], parts, seconds)
-        if got is None:
-            again += 1
             continue
-        costs.append([c - got[-1] for c in got[:-1]] + got[-1:])
-    base = statistics.median(c[-1] for c in costs)
-    print(f"idle cost, CPU s a minute of a Wine session (program, wineserver, Wine's services, X server) less "
-          f"that of a session with nothing of ours running beside it (median {base:.2f}, mostly the wineserver's "
-          f"own 16 ms tick); {len(costs)} rounds of {seconds:.0f} s, all at once ({again} run again: Settings did "
-          "not open); the only disk pellumin watches never moves (target: pellumin within 1.4x its floor, 1.25x the "
-          "stretch):")
-    for name, floor, ours in (("as started", 0, 1), ("Settings shown", 2, 3)):
-        ratios = [c[ours] / c[floor] for c in costs]
-        print(f"  {name}: floor {statistics.median(c[floor] for c in costs):.3f}, pellumin "
-              f"{statistics.median(c[ours] for c in costs):.3f} (medians); ratio per round {spread(ratios)}; "
-              f"by round {' '.join(f'{r:.2f}' for r in ratios)}")
+    raise RuntimeError("no wineserver for the prefix")
+
+
+def host_transfers():
+    """Reads and writes completed on the disks pellumin watches: those sysfs gives a device."""
+    disks = {n for n in os.listdir("/sys/block") if os.path.exists(f"/sys/block/{n}/device")}
+    with open("/proc/diskstats") as f:
+        return sum(int(p[3]) + int(p[7]) for p in map(str.split, f) if p[2] in disks)
+
+
+def idle_cost(desktop, command, seconds, settings=False, slice_s=5):
+    """CPU seconds a minute of the program and the wineserver together, and the
+    host's disk transfers a second meanwhile (each one may flash), for each
+    slice of the window: slices without transfers show the cost of idling alone."""
+    server = wineserver_pid(desktop.env["WINEPREFIX"])
+    proc = desktop.spawn(*command)
+    if settings:  # opened as a user does, from the tray menu
+        desktop.pick(SETTINGS)
+        wait_until(lambda: desktop.probe("form", "Settings", HOLD_S * 1000).get("visible") == "1", HOLD_S,
+                   "the Settings window shown")
+    time.sleep(3)  # let start-up (the 1.8 s sweep) pass before measuring
+    slices = []
+    for _ in range(int(seconds // slice_s)):
+        cpu, transfers, t0 = cpu_seconds(proc.pid) + cpu_seconds(server), host_transfers(), time.monotonic()
+        time.sleep(slice_s)  # the measurement itself
+        elapsed = time.monotonic() - t0
+        slices.append(((cpu_seconds(proc.pid) + cpu_seconds(server) - cpu) / elapsed * 60,
+                       (host_transfers() - transfers) / elapsed))
+    desktop.end(proc)
+    return slices
+
+
+def print_idle_costs(desktop, bin_dir, seconds, rounds):
+    """Each pair against its own floor: pellumin as started beside the bare timer,
+    and with Settings shown beside the bare timer showing a window like it."""
+    bare, exe = f"{bin_dir}/np_bare_timer.exe", f"{bin_dir}/pellumin.exe"
+    pairs = {"as started": ([bare], [exe], False), "Settings shown": ([bare, "settings"], [exe], True)}
+    costs = {name: ([], []) for name in pairs}
+    for _ in range(rounds):  # alternating, so drift hits all alike
+        for name, (floor, ours, settings) in pairs.items():
+            costs[name][0].extend(idle_cost(desktop, floor, seconds))
+            costs[name][1].extend(idle_cost(desktop, ours, seconds, settings))
+    print(f"idle cost, CPU s a minute (program + wineserver), {rounds} rounds of {seconds:.0f} s alternating, "
+          "in 5 s slices (target: pellumin within 1.4x its floor, 1.25x the stretch):")
+    for name, (floor, ours) in costs.items():
+        base = statistics.mean(c for c, _ in floor)
+        quiet = [c for c, t in ours if t == 0]  # no disk transfer on the host: no flash, no text update
+        quiet_text = (f"{statistics.mean(quiet):.2f}, ratio {statistics.mean(quiet) / base:.2f} in the {len(quiet)} "
+                      f"of {len(ours)} slices without host disk transfers" if quiet else "no slice was without")
+        print(f"  {name}: floor {base:.2f}; pellumin {statistics.mean(c for c, _ in ours):.2f}, ratio "
+              f"{statistics.mean(c for c, _ in ours) / base:.2f} in all slices (host transfers/s "
+              f"{statistics.mean(t for _, t in ours):.1f} on average); {quiet_text}")
 
 
 def latency(desktop, bursts, scratch):
@@ -173,69 +142,28 @@ def resources_over_time(desktop, minutes):
           f"{'stopped by itself' if session.stopped is not None else 'ran to its Exit'}")
 
 
-def idle_part(args, bin_dir):
-    """Runs print_idle_costs in a child with a mount namespace of its own, in which
-    sysfs names one whole disk only: one /proc/diskstats lists that has never
-    moved (an unused loop or zram device). pellumin still reads the kernel's text
-    every tick, but others' writes on the host no longer flash its light."""
-    with open("/proc/diskstats") as f:
-        still = next((p[2] for p in map(str.split, f) if not any(map(int, p[3:]))), None)
-    if still is None:
-        print("idle cost: not measured, /proc/diskstats lists no disk that never moved", flush=True)
-        return
-    with tempfile.TemporaryDirectory() as view:
-        os.makedirs(os.path.join(view, still, "device"))
-        as_root = [] if os.geteuid() == 0 else ["--map-root-user"]
-        subprocess.run(["unshare", "--mount", *as_root, "sh", "-c", 'mount --bind "$0" /sys/block && exec "$@"', view,
-                        sys.executable, "-B", os.path.abspath(__file__), bin_dir, "--seconds", str(args.seconds),
-                        "--rounds", str(args.rounds), "--still-disk-view"], check=True)
-
-
-@contextlib.contextmanager
-def quiet_desktops(bin_dir, count=1):
-    with tempfile.TemporaryDirectory() as tmp, contextlib.ExitStack() as stack:
-        desktops = []
-        for i in range(count):
-            desktop = Desktop(bin_dir, os.path.join(tmp, str(i)))
-            stack.callback(desktop.close)
-            desktop.watcher.stop()  # its polling would be counted against the session
-            desktops.append(desktop)
-        yield desktops, os.path.join(tmp, "0")
-
-
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("bin_dir", nargs="?")
-    ap.add_argument("--seconds", type=float, default=45, help="length of each idle measurement")
-    ap.add_argument("--rounds", type=int, default=10, help="rounds of idle measurements")
+    ap.add_argument("--seconds", type=float, default=20)
+    ap.add_argument("--rounds", type=int, default=2)
     ap.add_argument("--bursts", type=int, default=20)
     ap.add_argument("--soak-minutes", type=int, default=10, help="length of the handles and memory session")
-    ap.add_argument("--idle-only", action="store_true", help="the idle cost alone")
-    ap.add_argument("--still-disk-view", action="store_true", help=argparse.SUPPRESS)  # set by idle_part
     args = ap.parse_args()
     bin_dir, why = (os.path.abspath(args.bin_dir), "as asked") if args.bin_dir else wine_tree()
-    if args.still_disk_view:
-        with quiet_desktops(bin_dir, 5) as (sessions, _):
-            for desktop in sessions:
-                # A program of no cost, blocked on input: without one, the wineserver
-                # ends with Wine's services a minute after the last program.
-                desktop.keeper = subprocess.Popen([WINE64, "cmd", "/c", "pause"], env=desktop.env,
-                                                  stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
-                                                  stderr=subprocess.DEVNULL, start_new_session=True)
-                desktop.children.append(desktop.keeper)
-            time.sleep(35)  # the wineserver saves the boot's registry changes within 30 s
-            print_idle_costs(sessions, bin_dir, args.seconds, args.rounds)
-        return
     print(describe(bin_dir, why) + "; the bare timer is of the same build", flush=True)
-    idle_part(args, bin_dir)
-    if args.idle_only:
-        return
-    with quiet_desktops(bin_dir) as ([desktop], tmp):
-        lat = sorted(latency(desktop, args.bursts, os.path.join(tmp, "scratch")))
-        p90 = lat[min(len(lat) - 1, int(round(0.9 * (len(lat) - 1))))]
-        print(f"write-to-light latency over {len(lat)} bursts: median {statistics.median(lat):.1f} ms, "
-              f"90th percentile {p90:.1f} ms, worst {lat[-1]:.1f} ms (target median <= 30, p90 <= 45)")
-        resources_over_time(desktop, args.soak_minutes)
+    with tempfile.TemporaryDirectory() as tmp:
+        desktop = Desktop(bin_dir, tmp)
+        try:
+            desktop.watcher.stop()  # its polling would be counted against the server
+            print_idle_costs(desktop, bin_dir, args.seconds, args.rounds)
+            lat = sorted(latency(desktop, args.bursts, os.path.join(tmp, "scratch")))
+            p90 = lat[min(len(lat) - 1, int(round(0.9 * (len(lat) - 1))))]
+            print(f"write-to-light latency over {len(lat)} bursts: median {statistics.median(lat):.1f} ms, "
+                  f"90th percentile {p90:.1f} ms, worst {lat[-1]:.1f} ms (target median <= 30, p90 <= 45)")
+            resources_over_time(desktop, args.soak_minutes)
+        finally:
+            desktop.close()
 
 
 if __name__ == "__main__":
