@@ -1,16 +1,12 @@
 """Plants each fault of faults.txt in turn, runs the test suites against it and
-writes which tests killed it: the measure of what the tests are worth.
+writes which tests killed it into TABLE.md: the measure of what the tests are worth.
 
 usage: plant.py [--only F01,F02] [--first] [--no-wine] [--fuzz-seconds 10] [--table PATH]
 
-With --first a fault's row names only the tests of the first suite that kills
-it (unit, then fuzz, then Wine): a quicker proof that each is still caught.
-
-Run with /usr/bin/python3 (pytest comes from apt) from a clean checkout whose
-four trees scripts/build.sh has built; each planted file is put back (from
-git) however a run ends. A fuzz target counts as a killer only when it fails
-in 3 runs of 3. Tests that fail without any plant (a baseline run) are flaky
-and never count.
+--first stops at the first suite that kills (unit, then fuzz, then Wine). Run
+with /usr/bin/python3 from a clean checkout whose trees scripts/build.sh built;
+each planted file is put back from git. A fuzz target kills only when it fails
+3 runs of 3; tests that fail without any plant (a baseline run) never count.
 """
 
 import argparse
@@ -53,13 +49,10 @@ def run(cmd, cwd=ROOT, timeout=3600):
 
 
 def build(portable, windows):
-    steps = [["cmake", "--build", "build/native", "-j2", "--target", "unit_tests"]] if portable else []
-    steps += [["cmake", "--build", "build/fuzz", "-j2"]] if portable else []
     # The product is built wherever the Wine runs drive its twin: a fault it cannot build with is caught.
-    steps += [["cmake", "--build", "build/i686", "-j2", "--target", "pellumin"]] if windows else []
-    steps += [["cmake", "--build", WINE_TREE, "-j2", "--target", "pellumin", "np_host"]] if windows else []
-    steps += [["cmake", "--build", "build/x86_64", "-j2", "--target", "np_probe"]] if windows else []
-    return all(run(step).returncode == 0 for step in steps)
+    steps = [["build/native", "unit_tests"], ["build/fuzz", "all"]] if portable else []
+    steps += [["build/i686", "pellumin"], [WINE_TREE, "pellumin", "np_host"], ["build/x86_64", "np_probe"]] * windows
+    return all(run(["cmake", "--build", tree, "-j2", "--target", *targets]).returncode == 0 for tree, *targets in steps)
 
 
 def junit_failures(path, prefix=""):
@@ -127,9 +120,8 @@ def plant(fault):
 HEADER = """# Planted faults and the tests that kill them
 
 Written by `tests/faults/plant.py` from `tests/faults/faults.txt`, never by hand; `--only` rewrites just its rows.
-"Killed before the cuts": all killers on 5409aad, before the suites were cut. "Killed now": the killers in the
-run that "measured" names (with `--first`, the first suite's only), listed below with the build its Wine suite
-drove and the tests that failed without any plant (flaky, never counted).
+"Killed before the cuts": all killers on 5409aad, before the suites were cut; "killed now": those of the run
+"measured" names (with `--first`, the first suite's), listed below with its build and its flaky baseline tests.
 """
 COLUMNS = ["fault", "where", "kind", "what goes wrong", "killed before the cuts", "killed now", "measured"]
 

@@ -21,19 +21,12 @@ TEST(ErrorReporter, ShowsEachDistinctErrorOnceAndOneBoxAtATime) {
 }
 
 TEST(ErrorReporter, ABoxThatFailsNeitherEscapesNorSilencesLaterErrors) {
-  struct FlakyBoxes final : MessageBoxes {
-    int calls = 0;
-    int Show(const std::wstring&, const std::wstring&, unsigned) override {
-      if (++calls == 1) throw std::bad_alloc();
-      return 1;
-    }
-  } boxes;
-  FakeTextCodec codec;
-  ErrorReporter reporter(boxes, codec, L"Norvane Pellumin");
-  RunHandler(reporter, [] { throw RuntimeError("first"); });  // would terminate if Report threw
-  reporter.Report("second");
-  reporter.Report("first");  // never seen, so shown now
-  EXPECT_EQ(boxes.calls, 3);
+  FakePlatform fake;
+  fake.boxes.while_open = [&] { if (fake.boxes.Shown().size() == 1) throw std::bad_alloc(); };
+  RunHandler(fake.errors, [] { throw RuntimeError("first"); });  // would terminate if Report threw
+  fake.errors.Report("second");
+  fake.errors.Report("first");  // never seen, so shown now
+  EXPECT_EQ(fake.boxes.Shown().size(), 3u);
 }
 
 }  // namespace

@@ -78,9 +78,8 @@ TEST_F(AboutTest, ShowingAgainWhileOpenKeepsTheAnimationAndReopeningReplaysIt) {
 // the highlight until the pointer crosses bare surface, Label3 turning first.
 TEST_F(AboutTest, LinksTakeTheHighlightUnderThePointerAndLoseItOnlyOverBareSurface) {
   constexpr Colour B = kLinkBlue, H = kSysHighlight;
-  for (ControlId notice : {About().Label1, About().Label2}) {
-    EXPECT_EQ(fake.windows.Control(notice).label->back_colour, kSysActiveBorder) << "the notices stand apart";
-  }
+  for (ControlId n : {About().Label1, About().Label2})
+    EXPECT_EQ(fake.windows.Control(n).label->back_colour, kSysActiveBorder) << "the notices stand apart";
   struct Move {
     Point at;
     Colour label3, label6;

@@ -26,12 +26,6 @@ std::vector<std::string> Milestones(const CallLog& log) {
   return out;
 }
 
-AnsiNotifyIconData Record(const TrayCallRecord& call) {
-  AnsiNotifyIconData data;
-  std::memcpy(&data, call.bytes.data(), sizeof data);
-  return data;
-}
-
 TEST(Startup, ChecksTheInstanceThenSweepsThenAddsTheIconOfTheMainWindow) {
   FakePlatform fake;
   fake.windows.app_icon = 0x00A1B2C3;
@@ -51,7 +45,8 @@ TEST(Startup, ChecksTheInstanceThenSweepsThenAddsTheIconOfTheMainWindow) {
   EXPECT_EQ(form->design.kind, FormKind::kHidden);
   EXPECT_EQ(form->timers.at(kTimer1).interval_ms, 30u);
 
-  const AnsiNotifyIconData data = Record(fake.tray.Calls().at(0));
+  AnsiNotifyIconData data;
+  std::memcpy(&data, fake.tray.Calls().at(0).bytes.data(), sizeof data);
   EXPECT_EQ((std::array<std::uintptr_t, 5>{data.hWnd, data.uID, data.uFlags, data.uCallbackMessage, data.hIcon}),
             (std::array<std::uintptr_t, 5>{form->handle, 0x00A1B2C3, 7, 512, 0x00A1B2C3}));
   std::string tip = std::string("Norvane Pellumin v1.0") + '\0';
@@ -63,17 +58,6 @@ TEST(Startup, ChecksTheInstanceThenSweepsThenAddsTheIconOfTheMainWindow) {
   EXPECT_EQ(fake.disks.Collects(), 4) << "ticks overdue since the sweep come once after it";
   fake.keyboard.UserTap(kVkCapsLock);
   EXPECT_TRUE(fake.keyboard.LockOn(kVkCapsLock)) << "the user's first lock key press after the greeting counts";
-}
-
-// Started at logon before the taskbar: the shell refuses the first add.
-TEST(Startup, AnIconTheShellRefusedComesWithTheTaskbar) {
-  FakePlatform fake;
-  fake.tray.FailNextCall();
-  Program program(fake.platform);
-  ASSERT_TRUE(program.Start());
-  EXPECT_EQ(fake.tray.IconCount(), 0u);
-  fake.windows.BroadcastTaskbarCreated();
-  EXPECT_EQ(fake.tray.IconCount(), 1u);
 }
 
 }  // namespace

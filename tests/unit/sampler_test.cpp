@@ -148,14 +148,20 @@ TEST(LostCounter, ALossWhileAnotherBoxIsOpenIsToldAfterItAndEndsTheSampleUnderIt
   }
 }
 
-TEST(Startup, ASourceMissingAtStartIsToldOnceAndUsedOnceItComes) {
+// Started at logon, before the taskbar and the disk counter: the shell refuses
+// the first add, and the source cannot be opened.
+TEST(Startup, BeforeTheTaskbarAndTheCounterTheIconAndTheLightComeWithThem) {
   FakePlatform fake;
   fake.disks.available = false;
+  fake.tray.FailNextCall();
   Program program(fake.platform);
   ASSERT_TRUE(program.Start());
   const std::size_t sweep = fake.keyboard.Events().size();
   fake.RunFor(3000);
-  EXPECT_EQ(fake.boxes.Shown().size(), 1u);
+  EXPECT_EQ(fake.boxes.Shown().size(), 1u) << "the missing counter told once";
+  EXPECT_EQ(fake.tray.IconCount(), 0u);
+  fake.windows.BroadcastTaskbarCreated();
+  EXPECT_EQ(fake.tray.IconCount(), 1u);
   fake.disks.available = true;
   fake.disks.Script({50});
   fake.RunFor(1100);
