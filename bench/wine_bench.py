@@ -1,16 +1,18 @@
 """Figures for pellumin.exe under Wine, printed, never asserted: the idle cost
 beside a bare 30 ms timer program (also with the Settings window open, beside
-the bare program showing a window like it), the time
+the bare program showing a window like it), the two taking turns, the time
 from a disk write to the first Scroll Lock event, and handles and memory over a
 long session under write bursts (the soak run's session).
 
-usage: wine_bench.py [BIN_DIR] [--seconds N] [--rounds N] [--bursts N] [--soak-minutes N]
+usage: wine_bench.py [BIN_DIR] [--seconds N] [--rounds N] [--bursts N] [--soak-minutes N] [--idle-only]
 (BIN_DIR: the build with pellumin.exe and the bare timer of the same architecture;
 by default the Wine suite's choice, build/i686 wherever this machine runs 32-bit code)
 """
 
 import argparse
+import ctypes
 import os
+import signal
 import statistics
 import subprocess
 import sys
@@ -20,28 +22,38 @@ import time
 from soak import Session
 from wine import HOLD_S, SETTINGS, Desktop, Watcher, describe, wait_until, wine_tree  # noqa: E402 (soak puts tests/e2e on the path)
 
-TICKS = os.sysconf("SC_CLK_TCK")
 SCROLL = 145
+_libc = ctypes.CDLL(None, use_errno=True)
 
 
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / TICKS  # utime + stime
+def cpu_ns(pid):
+    """The process's CPU time in ns, its ended threads included: /proc's stat
+    counts 10 ms ticks, too coarse for a program that idles on a few ms a second."""
+    clock = ctypes.c_int()
+    if _libc.clock_getcpuclockid(pid, ctypes.byref(clock)) != 0:
+        return 0  # ended meanwhile
+    try:
+        return time.clock_gettime_ns(clock.value)
+    except OSError:
+        return 0
 
 
-def wineserver_pid(prefix):
+def prefix_pids(prefix, name):
+    """The prefix's processes whose command line names `name` (lower case): the program
+    wherever Wine runs it (a 32-bit one in a process of its own, beside the 64-bit
+    launcher that waits for it), or the wineserver."""
+    found = []
     for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
-            with open(f"/proc/{pid}/comm") as f:
-                if not f.read().strip().startswith("wineserver"):
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                if name.encode() not in f.read().lower():
                     continue
             with open(f"/proc/{pid}/environ", "rb") as f:
                 if f"WINEPREFIX={prefix}".encode() in f.read().split(b"\0"):
-                    return int(pid)
+                    found.append(int(pid))
         except OSError:
             continue
-    raise RuntimeError("no wineserver for the prefix")
+    return found
 
 
 def host_transfers():
@@ -51,48 +63,76 @@ def host_transfers():
         return sum(int(p[3]) + int(p[7]) for p in map(str.split, f) if p[2] in disks)
 
 
-def idle_cost(desktop, command, seconds, settings=False, slice_s=5):
-    """CPU seconds a minute of the program and the wineserver together, and the
-    host's disk transfers a second meanwhile (each one may flash), for each
-    slice of the window: slices without transfers show the cost of idling alone."""
-    server = wineserver_pid(desktop.env["WINEPREFIX"])
-    proc = desktop.spawn(*command)
-    if settings:  # opened as a user does, from the tray menu
+def cost_a_minute(pids, seconds):
+    """CPU s a minute of these processes over the next `seconds`."""
+    cpu, t0 = sum(map(cpu_ns, pids)), time.monotonic()
+    time.sleep(seconds)  # the measurement itself
+    return (sum(map(cpu_ns, pids)) - cpu) / 1e9 / (time.monotonic() - t0) * 60
+
+
+def signal_all(pids, sig):
+    for pid in pids:
+        os.kill(pid, sig)
+
+
+def idle_pair(desktop, floor, ours, settings, seconds, rounds):
+    """The floor and pellumin run side by side in one session and take turns:
+    while one runs, the other is stopped, so the wineserver's time in a turn is
+    the running program's and the session's own. Short turns, in ABBA order, let
+    the machine's drift weigh on both alike. Returns each round's two costs (CPU s
+    a minute of the program and the wineserver) and the host's disk transfers a
+    second in pellumin's turns (each one may flash)."""
+    prefix, procs = desktop.env["WINEPREFIX"], [desktop.spawn(*floor), desktop.spawn(*ours)]
+    if settings:  # opened as a user does, from the tray menu: pellumin's window is the active one
         desktop.pick(SETTINGS)
         wait_until(lambda: desktop.probe("form", "Settings", HOLD_S * 1000).get("visible") == "1", HOLD_S,
                    "the Settings window shown")
+    desktop.xdotool("mousemove", 5, 5)  # off the tray: Wine's tray tracks a pointer over it
     time.sleep(3)  # let start-up (the 1.8 s sweep) pass before measuring
-    slices = []
-    for _ in range(int(seconds // slice_s)):
-        cpu, transfers, t0 = cpu_seconds(proc.pid) + cpu_seconds(server), host_transfers(), time.monotonic()
-        time.sleep(slice_s)  # the measurement itself
-        elapsed = time.monotonic() - t0
-        slices.append(((cpu_seconds(proc.pid) + cpu_seconds(server) - cpu) / elapsed * 60,
-                       (host_transfers() - transfers) / elapsed))
-    desktop.end(proc)
-    return slices
+    progs = [wait_until(lambda: prefix_pids(prefix, os.path.basename(cmd[0]).lower()), 10, cmd[0])
+             for cmd in (floor, ours)]
+    server = prefix_pids(prefix, "wineserver")
+    costs, transfers = [], 0
+    try:
+        for r in range(rounds):
+            got = [0.0, 0.0]
+            for k in (0, 1) if r % 2 == 0 else (1, 0):
+                signal_all(progs[1 - k], signal.SIGSTOP)
+                signal_all(progs[k], signal.SIGCONT)
+                before = host_transfers()
+                got[k] = cost_a_minute(progs[k] + server, seconds)
+                transfers += (host_transfers() - before) * k
+            costs.append(tuple(got))
+    finally:
+        signal_all(progs[0] + progs[1], signal.SIGCONT)
+        for p in procs:
+            desktop.end(p)
+    return costs, transfers / (rounds * seconds)
 
 
-def print_idle_costs(desktop, bin_dir, seconds, rounds):
+def print_idle_costs(desktop, bin_dir, seconds, rounds, starts=5):
     """Each pair against its own floor: pellumin as started beside the bare timer,
-    and with Settings shown beside the bare timer showing a window like it."""
+    and with Settings shown beside the bare timer showing a window like it. Each
+    pair is started afresh `starts` times, in turns with the other pair, since a
+    start sets how the program's timer falls among the session's other wake-ups."""
     bare, exe = f"{bin_dir}/np_bare_timer.exe", f"{bin_dir}/pellumin.exe"
     pairs = {"as started": ([bare], [exe], False), "Settings shown": ([bare, "settings"], [exe], True)}
-    costs = {name: ([], []) for name in pairs}
-    for _ in range(rounds):  # alternating, so drift hits all alike
+    os.sync()  # the new prefix's files reach the disk now, not as transfers in the first turns
+    print(f"idle cost, CPU s a minute (program + wineserver), {starts} starts of {rounds} rounds of "
+          f"{seconds:g} s turns per pair (target: pellumin within 1.4x its floor, 1.25x the stretch):", flush=True)
+    got = {name: ([], 0.0) for name in pairs}
+    for _ in range(starts):
         for name, (floor, ours, settings) in pairs.items():
-            costs[name][0].extend(idle_cost(desktop, floor, seconds))
-            costs[name][1].extend(idle_cost(desktop, ours, seconds, settings))
-    print(f"idle cost, CPU s a minute (program + wineserver), {rounds} rounds of {seconds:.0f} s alternating, "
-          "in 5 s slices (target: pellumin within 1.4x its floor, 1.25x the stretch):")
-    for name, (floor, ours) in costs.items():
-        base = statistics.mean(c for c, _ in floor)
-        quiet = [c for c, t in ours if t == 0]  # no disk transfer on the host: no flash, no text update
-        quiet_text = (f"{statistics.mean(quiet):.2f}, ratio {statistics.mean(quiet) / base:.2f} in the {len(quiet)} "
-                      f"of {len(ours)} slices without host disk transfers" if quiet else "no slice was without")
-        print(f"  {name}: floor {base:.2f}; pellumin {statistics.mean(c for c, _ in ours):.2f}, ratio "
-              f"{statistics.mean(c for c, _ in ours) / base:.2f} in all slices (host transfers/s "
-              f"{statistics.mean(t for _, t in ours):.1f} on average); {quiet_text}")
+            runs, transfers = idle_pair(desktop, floor, ours, settings, seconds, rounds)
+            got[name] = (got[name][0] + [runs], got[name][1] + transfers / starts)
+    for name, (starts_runs, transfers) in got.items():
+        runs = [run for start in starts_runs for run in start]
+        base, cost = (statistics.mean(run[i] for run in runs) for i in (0, 1))
+        q1, _, q3 = statistics.quantiles([o / f for f, o in runs], n=4, method="inclusive")
+        per_start = [sum(o for _, o in start) / sum(f for f, _ in start) for start in starts_runs]
+        print(f"  {name}: floor {base:.3f}, pellumin {cost:.3f}, ratio {cost / base:.2f}; spread: the rounds' "
+              f"quartiles {q1:.2f}-{q3:.2f}, the {len(per_start)} starts' range {min(per_start):.2f}-"
+              f"{max(per_start):.2f}; host disk transfers/s {transfers:.1f}", flush=True)
 
 
 def latency(desktop, bursts, scratch):
@@ -145,10 +185,11 @@ def resources_over_time(desktop, minutes):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("bin_dir", nargs="?")
-    ap.add_argument("--seconds", type=float, default=20)
-    ap.add_argument("--rounds", type=int, default=2)
+    ap.add_argument("--seconds", type=float, default=2.5, help="length of an idle turn")
+    ap.add_argument("--rounds", type=int, default=12, help="idle rounds a start of a pair (5 starts), each a turn of each program")
     ap.add_argument("--bursts", type=int, default=20)
     ap.add_argument("--soak-minutes", type=int, default=10, help="length of the handles and memory session")
+    ap.add_argument("--idle-only", action="store_true", help="the idle pairs alone")
     args = ap.parse_args()
     bin_dir, why = (os.path.abspath(args.bin_dir), "as asked") if args.bin_dir else wine_tree()
     print(describe(bin_dir, why) + "; the bare timer is of the same build", flush=True)
@@ -157,6 +198,8 @@ def main():
         try:
             desktop.watcher.stop()  # its polling would be counted against the server
             print_idle_costs(desktop, bin_dir, args.seconds, args.rounds)
+            if args.idle_only:
+                return
             lat = sorted(latency(desktop, args.bursts, os.path.join(tmp, "scratch")))
             p90 = lat[min(len(lat) - 1, int(round(0.9 * (len(lat) - 1))))]
             print(f"write-to-light latency over {len(lat)} bursts: median {statistics.median(lat):.1f} ms, "
