@@ -10,6 +10,7 @@ by default the Wine suite's choice, build/i686 wherever this machine runs 32-bit
 """
 
 import argparse
+import contextlib
 import ctypes
 import os
 import signal
@@ -23,7 +24,7 @@ from soak import Session
 from wine import HOLD_S, SETTINGS, Desktop, Watcher, describe, wait_until, wine_tree  # noqa: E402 (soak puts tests/e2e on the path)
 
 SCROLL = 145
-_libc = ctypes.CDLL(None, use_errno=True)
+_libc = ctypes.CDLL(None)
 
 
 def cpu_ns(pid):
@@ -72,7 +73,8 @@ def cost_a_minute(pids, seconds):
 
 def signal_all(pids, sig):
     for pid in pids:
-        os.kill(pid, sig)
+        with contextlib.suppress(ProcessLookupError):  # a launcher may end before its program
+            os.kill(pid, sig)
 
 
 def idle_pair(desktop, floor, ours, settings, seconds, rounds):
