@@ -51,7 +51,7 @@ LineDesign Across(float y) { return {{0.0f, y, 7560.0f, y}, kLineWidthPixels}; }
 }  // namespace
 
 frAbout::frAbout(Platform& platform)
-    : Form(platform.windows, kAboutDesign),
+    : Form(platform, kAboutDesign),
       Image1(windows_.AddPicture(Id(), {{240, 240, 6990, 1770}, IDB_BANNER, IDC_HAND_POINTER, VisitTip()})),
       Line2(windows_.AddLine(Id(), Across(2280.0f))),
       Label5(windows_.AddLabel(Id(), Plain({120, 2640, 735, 255}, L"WWW:", Alignment::kCentre))),

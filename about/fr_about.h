@@ -2,7 +2,7 @@
 // take the highlight colour under the pointer and open through the shell, and
 // two lines that shrink to the centre and grow back out once per load.
 #pragma once
-#include "platform/api/platform.h"
+#include "runtime/platform.h"
 #include "runtime/form.h"
 
 namespace np {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "program/program.h"
-#include "platform/win32/win32_platform.h"
+#include "app/win32_platform.h"
 
 // The runtime's default handler for an uncaught exception prints the type's
 // demangled name to stderr, which a GUI program does not have; with its
@@ -17,5 +17,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
   np::Win32Platform win32(instance);
   np::Program program(win32.platform);
   if (!program.Start()) return 1;
-  return np::Win32Platform::RunMessageLoop();
+  return np::RunMessageLoop();
 }

@@ -15,7 +15,7 @@ constexpr std::int16_t kDiskCounterPosition = 1;
 }  // namespace
 
 frMain::frMain(Platform& platform, const FrMainWindows& windows)
-    : Form(platform.windows, kFrMainDesign), platform_(platform), settings_(windows.settings),
+    : Form(platform, kFrMainDesign), platform_(platform), settings_(windows.settings),
       about_(windows.about),
       pop_(windows.pop) {
   Form_Load();

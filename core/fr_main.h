@@ -7,7 +7,7 @@
 #include "about/fr_about.h"
 #include "core/fr_pop.h"
 #include "core/tray_icon_data.h"
-#include "platform/api/platform.h"
+#include "runtime/platform.h"
 #include "runtime/form.h"
 #include "settings/fr_settings.h"
 

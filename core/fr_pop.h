@@ -7,7 +7,7 @@ namespace np {
 
 class frPop final : public Form {
  public:
-  explicit frPop(WindowSystem& windows) : Form(windows, {L"", 4680, 3195, FormKind::kHidden}) {}
+  explicit frPop(Platform& platform) : Form(platform, {L"", 4680, 3195, FormKind::kHidden}) {}
 };
 
 }  // namespace np

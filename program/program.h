@@ -5,7 +5,7 @@
 #include "about/fr_about.h"
 #include "core/fr_main.h"
 #include "settings/fr_settings.h"
-#include "platform/api/platform.h"
+#include "runtime/platform.h"
 
 namespace np {
 
@@ -14,7 +14,7 @@ class Program {
   explicit Program(Platform& platform)
       : platform_(platform),
         settings_([this] { return std::make_unique<frSettings>(platform_); }),
-        pop_([this] { return std::make_unique<frPop>(platform_.windows); }),
+        pop_([this] { return std::make_unique<frPop>(platform_); }),
         about_([this] { return std::make_unique<frAbout>(platform_); }) {}
   // The factories hold `this`.
   Program(Program&&) = delete;

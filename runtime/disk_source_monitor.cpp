@@ -1,7 +1,6 @@
 // SystemMonitor1 over a disk rate source: told when news, reopened quietly.
 #include "runtime/disk_source_monitor.h"
 
-#include <optional>
 #include <string>
 #include <utility>
 
@@ -11,19 +10,18 @@ namespace {
 
 class DiskSourceMonitor final : public SystemMonitor {
  public:
-  DiskSourceMonitor(DiskRateSources& sources, Clock& clock, const ErrorSink& errors, SampleListener& listener)
+  DiskSourceMonitor(DiskRateSources& sources, Clock& clock, const ErrorReporter& errors, SampleListener& listener)
       : sources_(sources), clock_(clock), errors_(errors), listener_(listener) {
-    Open();
+    state_ = Reopen() ? State::kWorking : State::kLostOwed;  // one missing at start is owed to the first tick
   }
 
   void CollectSample() override {
-    if (!source_ && !Reopen()) return;
+    if (!Ready()) return;
     try {
       source_->Collect();
     } catch (const RuntimeError& e) {
       Lose(e.what());
     }
-    if (!working_since_) working_since_ = clock_.NowMs();
     listener_.OnSampleCollected();
   }
 
@@ -32,7 +30,7 @@ class DiskSourceMonitor final : public SystemMonitor {
     // A box shown inside the listener runs ticks, and a sample there may lose
     // the source under the one that was reading: that sample ends here, and the
     // loss is the nested one's to tell.
-    if (!source_) throw RuntimeError(why_, Telling::kNot);
+    if (!source_) throw TellingError(why_, Telling::kNot);
     try {
       return source_->Value();
     } catch (const RuntimeError& e) {
@@ -41,52 +39,81 @@ class DiskSourceMonitor final : public SystemMonitor {
   }
 
  private:
-  void Open() {
+  // Where the source and its loss stand; the user's knowledge goes with it.
+  enum class State {
+    kWorking,    // open; a loss is told if it is news
+    kLostQuiet,  // missing and nothing owed (told, or no news): reopened once a second
+    kLostOwed,   // missing, the user owed the loss: once no box hides it, tried once more, then told
+    kBackOwed,   // reopened while the box that hid its loss is still open: owed until a tick after it
+  };
+
+  // A tick's transition: whether there is a source to take a sample from.
+  bool Ready() {
+    const bool box = errors_.ShowingError();
+    switch (state_) {
+      case State::kWorking:
+        return true;
+      case State::kBackOwed:
+        if (!box) state_ = State::kWorking;  // back by the first tick the user could be told: nothing to tell
+        return true;
+      case State::kLostQuiet:
+        if (Due() && Reopen()) state_ = State::kWorking;
+        break;
+      case State::kLostOwed:
+        if (box) {
+          if (Due() && Reopen()) state_ = State::kBackOwed;
+        } else if (Reopen()) {  // the try before telling: the source may be back since
+          state_ = State::kWorking;
+        } else {
+          Tell();
+        }
+        break;
+    }
+    return state_ == State::kWorking || state_ == State::kBackOwed;
+  }
+
+  bool Due() const { return clock_.NowMs() - tried_at_ >= kReopenIntervalMs; }
+
+  bool Reopen() {
     tried_at_ = clock_.NowMs();
     try {
       source_ = sources_.Open();
     } catch (const RuntimeError& e) {
       why_ = e.what();
-      owed_ = owed_ || !told_;  // one missing at start is told at the first tick that finds it still missing
+      return false;
     }
+    working_since_ = clock_.NowMs();
+    return true;
   }
 
-  bool Reopen() {
-    if (clock_.NowMs() - tried_at_ >= kReopenIntervalMs) Open();
-    if (!source_ && owed_) Tell();
-    return source_ != nullptr;
-  }
-
+  // A collect or reading failed: the sample stops here.
   [[noreturn]] void Lose(std::string why) {
     source_.reset();  // a failed query or file may never recover: open anew
     why_ = std::move(why);
     tried_at_ = clock_.NowMs();
-    owed_ = !told_ || (working_since_ && clock_.NowMs() - *working_since_ >= kRetellAfterMs);
-    working_since_.reset();
-    Tell();
+    const bool owed = state_ == State::kBackOwed || news_ || clock_.NowMs() - working_since_ >= kRetellAfterMs;
+    news_ = owed;  // an owed loss is news until it is told, even if the source comes back first
+    state_ = owed ? State::kLostOwed : State::kLostQuiet;
+    if (owed && !errors_.ShowingError()) Tell();
+    throw TellingError(why_, Telling::kNot);
   }
 
-  // Stops the sample. One box at a time: while another is open the user would
-  // not see this one, so the loss stays owed until a tick after that box.
   [[noreturn]] void Tell() {
-    const bool telling = owed_ && !errors_.Showing();
-    if (telling) {
-      told_ = true;
-      owed_ = false;
-    }
-    throw RuntimeError(why_, telling ? Telling::kAgain : Telling::kNot);
+    state_ = State::kLostQuiet;
+    news_ = false;
+    throw TellingError(why_, Telling::kAgain);
   }
 
   DiskRateSources& sources_;
   Clock& clock_;
-  const ErrorSink& errors_;
+  const ErrorReporter& errors_;
   SampleListener& listener_;
-  std::unique_ptr<DiskRateSource> source_;
-  std::string why_;
-  std::uint64_t tried_at_ = 0;
-  std::optional<std::uint64_t> working_since_;  // the first good collect since the source was (re)opened
-  bool told_ = false;  // the user has heard of a loss
-  bool owed_ = false;  // the user has yet to hear of the present one
+  std::unique_ptr<DiskRateSource> source_;  // null while lost
+  State state_ = State::kWorking;
+  std::string why_;                 // the latest failure's text
+  std::uint64_t tried_at_ = 0;      // the latest open or loss: reopens are paced from it
+  std::uint64_t working_since_ = 0; // the latest successful open
+  bool news_ = true;                // nothing told yet, or an owed loss not told
 };
 
 }  // namespace

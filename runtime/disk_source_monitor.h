@@ -5,8 +5,8 @@
 
 #include "platform/api/clock.h"
 #include "platform/api/disk_rate_source.h"
-#include "platform/api/error_sink.h"
 #include "platform/api/system_monitor.h"
+#include "runtime/error_reporter.h"
 
 namespace np {
 
@@ -17,20 +17,21 @@ inline constexpr std::uint64_t kReopenIntervalMs = 1000;
 // counter that comes and goes must not raise a box after every dismissal.
 inline constexpr std::uint64_t kRetellAfterMs = 60000;
 
-// The failure that loses a source stops the sample; the user hears of it the
-// first time and after kRetellAfterMs of work since, and a loss that came
-// while another box was open at the first tick after it closed. Samples are
-// skipped until a reopened source collects again.
+// The failure that loses a source stops the sample. The user hears of a loss
+// the first time and after kRetellAfterMs of work since the last one told; one
+// box at a time, so a loss that comes while the reporter's box is open is
+// owed, and told at the first tick after that box if the source is still
+// missing then. Samples are skipped until a reopened source collects again.
 class DiskSourceMonitors final : public SystemMonitors {
  public:
-  DiskSourceMonitors(DiskRateSources& sources, Clock& clock, const ErrorSink& errors)
+  DiskSourceMonitors(DiskRateSources& sources, Clock& clock, const ErrorReporter& errors)
       : sources_(sources), clock_(clock), errors_(errors) {}
   std::unique_ptr<SystemMonitor> Create(SampleListener& listener) override;
 
  private:
   DiskRateSources& sources_;
   Clock& clock_;
-  const ErrorSink& errors_;
+  const ErrorReporter& errors_;
 };
 
 }  // namespace np

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "platform/api/window_system.h"
+#include "runtime/error_reporter.h"
+#include "runtime/platform.h"
 
 namespace np {
 
@@ -26,8 +28,17 @@ class Form : public FormEvents {
   }
 
  protected:
-  Form(WindowSystem& windows, const FormDesign& design) : windows_(windows), id_(windows.CreateForm(design, *this)) {}
+  Form(Platform& platform, const FormDesign& design)
+      : windows_(platform.windows), errors_(platform.errors), id_(windows_.CreateForm(design, *this)) {}
   WindowSystem& windows_;
+
+  // A different value runs the click handling at once, inside the caller's
+  // handler (its errors pass out), as the user's click would.
+  void SetCheckValue(ControlId box, int value) {
+    if (windows_.CheckValue(box) == value) return;
+    windows_.SetCheckValue(box, value);
+    ControlClick(box);
+  }
 
   // The window's event handlers, as FormEvents describes them.
   virtual void Timer(int /*timer_id*/) {}
@@ -38,11 +49,12 @@ class Form : public FormEvents {
   virtual void ShellRestarted() {}
 
  private:
-  // Counts the handlers on the stack: one that runs a nested message loop (a
-  // box, the shell) may see its window closed and its kind made anew, and its
-  // object must live until it returns.
+  // Runs the handler through the error reporter, and counts the handlers on
+  // the stack: one that runs a nested message loop (a box, the shell) may see
+  // its window closed and its kind made anew, and its object must live until
+  // it returns, its error's box included.
   template <class Handler>
-  void Handle(Handler&& handler) {
+  void Handle(Handler&& handler) noexcept {
     // The count outlives the object, so that even a handler that frees its own
     // window object leaves nothing here to touch freed memory.
     const std::shared_ptr<int> handling = handling_;
@@ -50,18 +62,19 @@ class Form : public FormEvents {
       int& count;
       ~Done() { --count; }
     } done{++*handling};
-    handler();
+    RunHandler(errors_, handler);
   }
-  void OnTimer(int timer_id) final { Handle([&] { Timer(timer_id); }); }
-  void OnMouseMove(int x, int y) final { Handle([&] { MouseMove(x, y); }); }
-  void OnControlClick(ControlId control) final { Handle([&] { ControlClick(control); }); }
-  void OnControlMouseMove(ControlId control) final { Handle([&] { ControlMouseMove(control); }); }
-  void OnControlMouseClick(ControlId control, MouseButton button) final {
+  void OnTimer(int timer_id) noexcept final { Handle([&] { Timer(timer_id); }); }
+  void OnMouseMove(int x, int y) noexcept final { Handle([&] { MouseMove(x, y); }); }
+  void OnControlClick(ControlId control) noexcept final { Handle([&] { ControlClick(control); }); }
+  void OnControlMouseMove(ControlId control) noexcept final { Handle([&] { ControlMouseMove(control); }); }
+  void OnControlMouseClick(ControlId control, MouseButton button) noexcept final {
     Handle([&] { ControlMouseClick(control, button); });
   }
-  void OnShellRestarted() final { Handle([&] { ShellRestarted(); }); }
-  void OnUserClosed() final { id_ = 0; }
+  void OnShellRestarted() noexcept final { Handle([&] { ShellRestarted(); }); }
+  void OnUserClosed() noexcept final { id_ = 0; }
 
+  ErrorReporter& errors_;
   WindowId id_;
   std::shared_ptr<int> handling_ = std::make_shared<int>(0);
 };

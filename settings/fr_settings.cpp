@@ -15,7 +15,7 @@ constexpr TwipsRect kTxtDispRect{120, 840, 2055, 285};
 }  // namespace
 
 frSettings::frSettings(Platform& platform)
-    : Form(platform.windows, kSettingsDesign),
+    : Form(platform, kSettingsDesign),
       chkAutoRun(windows_.AddCheckBox(Id(), kChkAutoRunRect, L"Start with Windows?")),
       txtDisp(windows_.AddTextBox(Id(), kTxtDispRect, L"Current Harddisc Activities Rate")),
       platform_(platform) {
@@ -35,7 +35,7 @@ void frSettings::Form_Load() {
   // Any entry of that name ticks the box, whatever it holds; the tick's click
   // handling then rewrites it with the current path.
   if (RegReadValueEntry(Registry(), kHkeyLocalMachine, kRunKey, name, scratch) == 0) {
-    windows_.SetCheckValue(chkAutoRun, 1);
+    SetCheckValue(chkAutoRun, 1);
   }
 }
 
@@ -83,7 +83,7 @@ std::wstring frSettings::EntryCommand(const std::wstring& name) const {
 void frSettings::ShowQuietly(int value) {
   showing_entry_ = true;
   try {
-    windows_.SetCheckValue(chkAutoRun, value);
+    SetCheckValue(chkAutoRun, value);
   } catch (...) {
     showing_entry_ = false;
     throw;

@@ -3,7 +3,7 @@
 // from the registry at every creation of the window and after every change.
 #pragma once
 #include "runtime/form.h"
-#include "platform/api/platform.h"
+#include "runtime/platform.h"
 #include "settings/registry.h"
 
 namespace np {

@@ -19,8 +19,9 @@ class SampleListener {
 class SystemMonitor {
  public:
   virtual ~SystemMonitor() = default;
-  // Collects one sample, then notifies the listener before returning.
-  // Throws RuntimeError when no sample can be taken.
+  // Collects one sample, then notifies the listener before returning. Throws
+  // RuntimeError when the sample fails. A monitor whose source is missing may
+  // return with neither, as its owner's rules for a lost source decide.
   virtual void CollectSample() = 0;
   // The value at the latest sample of the counter at `position` (from 1),
   // looked up anew at every call: transfers per second, 0 until the monitor
@@ -31,7 +32,8 @@ class SystemMonitor {
 class SystemMonitors {
  public:
   virtual ~SystemMonitors() = default;
-  // Never fails: a monitor without a data source throws at its first collect.
+  // Never fails: a monitor whose data source cannot be opened yet starts
+  // without one, and its collects try again.
   virtual std::unique_ptr<SystemMonitor> Create(SampleListener& listener) = 0;
 };
 

@@ -90,25 +90,25 @@ struct MenuItem {
   std::wstring caption;
 };
 
-// What a window reports to its owner in the core. The backend runs each call
-// through the error sink, so a handler may throw RuntimeError.
+// What a window reports to its owner above. None throws: the backend calls
+// them straight from its window procedure.
 class FormEvents {
  public:
   virtual ~FormEvents() = default;
-  virtual void OnTimer(int /*timer_id*/) {}
+  virtual void OnTimer(int /*timer_id*/) noexcept {}
   // Pixel coordinates from the message; the tray callback arrives this way too.
-  virtual void OnMouseMove(int /*x*/, int /*y*/) {}
+  virtual void OnMouseMove(int /*x*/, int /*y*/) noexcept {}
   // After every change of a check box's value, by the user or by the program.
-  virtual void OnControlClick(ControlId /*control*/) {}
+  virtual void OnControlClick(ControlId /*control*/) noexcept {}
   // The pointer moved over a label or picture; over anything else of the
   // window, OnMouseMove is called instead.
-  virtual void OnControlMouseMove(ControlId /*control*/) {}
+  virtual void OnControlMouseMove(ControlId /*control*/) noexcept {}
   // A button went down and up again over the same label or picture.
-  virtual void OnControlMouseClick(ControlId /*control*/, MouseButton /*button*/) {}
+  virtual void OnControlMouseClick(ControlId /*control*/, MouseButton /*button*/) noexcept {}
   // The user closed the window; it and its controls are already gone.
-  virtual void OnUserClosed() {}
+  virtual void OnUserClosed() noexcept {}
   // The shell's notification area was (re)created, e.g. after Explorer restarted.
-  virtual void OnShellRestarted() {}
+  virtual void OnShellRestarted() noexcept {}
 };
 
 class WindowSystem {
@@ -129,8 +129,8 @@ class WindowSystem {
   // Controls take the tab order of their creation. Both throw RuntimeError.
   virtual ControlId AddCheckBox(WindowId form, const TwipsRect& rect, const std::wstring& caption) = 0;
   virtual ControlId AddTextBox(WindowId form, const TwipsRect& rect, const std::wstring& tooltip) = 0;
-  // Check box values: 0 unticked, 1 ticked, 2 greyed. Setting a different value
-  // raises OnControlClick before returning, as a user's click does.
+  // Check box values: 0 unticked, 1 ticked, 2 greyed. Setting raises no
+  // OnControlClick: that is for the user's clicks.
   virtual int CheckValue(ControlId box) = 0;
   virtual void SetCheckValue(ControlId box, int value) = 0;
   virtual std::wstring Text(ControlId control) = 0;

@@ -138,10 +138,7 @@ int FakeWindowSystem::CheckValue(ControlId box) { return control(box).check; }
 
 void FakeWindowSystem::SetCheckValue(ControlId box, int value) {
   log_.Add("SetCheck " + std::to_string(value));
-  FakeControl& c = control(box);
-  if (std::exchange(c.check, value) == value) return;
-  // Called from inside a handler: the click runs synchronously, errors pass out.
-  form(c.form).events->OnControlClick(box);
+  control(box).check = value;
 }
 
 std::wstring FakeWindowSystem::Text(ControlId id) { return control(id).text; }
@@ -166,7 +163,7 @@ void FakeWindowSystem::Dispatch(WindowId id, const std::function<void(FormEvents
   auto it = forms_.find(id);
   if (it == forms_.end()) return;
   FormEvents& events = *it->second.events;
-  RunHandler(errors_, [&] { call(events); });
+  call(events);
 }
 
 void FakeWindowSystem::RunUntil(std::uint64_t t, const std::function<bool()>& stop) {
@@ -197,7 +194,7 @@ void FakeWindowSystem::UserClose(WindowId id) {
   if (it == forms_.end()) return;
   FormEvents& events = *it->second.events;
   DestroyForm(id);
-  RunHandler(errors_, [&] { events.OnUserClosed(); });
+  events.OnUserClosed();
 }
 
 void FakeWindowSystem::UserClick(ControlId box) {

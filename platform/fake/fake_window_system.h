@@ -41,7 +41,7 @@ struct FakeForm {
 
 class FakeWindowSystem final : public WindowSystem {
  public:
-  FakeWindowSystem(FakeClock& clock, CallLog& log, ErrorSink& errors) : clock_(clock), log_(log), errors_(errors) {}
+  FakeWindowSystem(FakeClock& clock, CallLog& log) : clock_(clock), log_(log) {}
 
   WindowId CreateForm(const FormDesign& design, FormEvents& events) override;
   void DestroyForm(WindowId form) override;
@@ -102,7 +102,6 @@ class FakeWindowSystem final : public WindowSystem {
 
   FakeClock& clock_;
   CallLog& log_;
-  ErrorSink& errors_;
   std::map<WindowId, FakeForm> forms_;
   std::map<ControlId, FakeControl> controls_;
   WindowId next_form_ = 1;

@@ -77,9 +77,9 @@ std::optional<LRESULT> Win32WindowSystem::OnDrawnMessage(Window& w, UINT msg, WP
       if (GetCapture() == w.hwnd && !PtInRect(&client, at)) return 0;
       FormEvents* events = w.events;
       if (const ControlId under = w.drawn->At(at)) {
-        RunHandler(errors_, [&] { events->OnControlMouseMove(under); });
+        events->OnControlMouseMove(under);
       } else {
-        RunHandler(errors_, [&] { events->OnMouseMove(at.x, at.y); });
+        events->OnMouseMove(at.x, at.y);
       }
       return 0;
     }
@@ -115,7 +115,7 @@ void Win32WindowSystem::OnButtonUp(Window& w, MouseButton button, POINT at) {
   if (GetCapture() == w.hwnd) ReleaseCapture();
   if (pressed == 0 || button != w.pressed_button || w.drawn->At(at) != pressed) return;
   FormEvents* events = w.events;
-  RunHandler(errors_, [&] { events->OnControlMouseClick(pressed, button); });  // may unload the window
+  events->OnControlMouseClick(pressed, button);  // may unload the window
 }
 
 }  // namespace np

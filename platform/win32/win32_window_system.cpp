@@ -44,6 +44,14 @@ int ScreenDpi() {
   return dpi > 0 ? dpi : 96;
 }
 
+// Hands every message of our dialog-like windows to the dialog manager, which
+// moves between their controls on Tab and arrow keys; true when it took the message.
+bool DialogManagerTook(MSG& msg) {
+  HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+  return root != nullptr && (GetWindowLongPtrA(root, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0 &&
+         IsDialogMessageA(root, &msg);
+}
+
 }  // namespace
 
 Win32WindowSystem::Win32WindowSystem(HINSTANCE instance, HICON app_icon, ErrorSink& errors)
@@ -188,12 +196,7 @@ int Win32WindowSystem::CheckValue(ControlId box) {
 }
 
 void Win32WindowSystem::SetCheckValue(ControlId box, int value) {
-  HWND hwnd = control(box);
-  if (SendMessageA(hwnd, BM_GETCHECK, 0, 0) == value) return;
-  SendMessageA(hwnd, BM_SETCHECK, static_cast<WPARAM>(value), 0);
-  // BM_SETCHECK sends no BN_CLICKED, but the program's own change must run the
-  // click handling too; it runs inside the caller's handler, so errors pass out.
-  window(controls_.at(box).form).events->OnControlClick(box);
+  SendMessageA(control(box), BM_SETCHECK, static_cast<WPARAM>(value), 0);
 }
 
 std::wstring Win32WindowSystem::Text(ControlId id) {
@@ -254,7 +257,7 @@ LRESULT CALLBACK Win32WindowSystem::WndProc(HWND hwnd, UINT msg, WPARAM wparam, 
 LRESULT Win32WindowSystem::OnMessage(Window& w, UINT msg, WPARAM wparam, LPARAM lparam) {
   FormEvents* events = w.events;
   if (msg == taskbar_created_ && msg != 0) {
-    RunHandler(errors_, [&] { events->OnShellRestarted(); });
+    events->OnShellRestarted();
     return 0;
   }
   if (w.drawn) {
@@ -262,16 +265,16 @@ LRESULT Win32WindowSystem::OnMessage(Window& w, UINT msg, WPARAM wparam, LPARAM 
   }
   switch (msg) {
     case WM_TIMER:
-      RunHandler(errors_, [&] { events->OnTimer(static_cast<int>(wparam)); });
+      events->OnTimer(static_cast<int>(wparam));
       return 0;
     case WM_MOUSEMOVE:
-      RunHandler(errors_, [&] { events->OnMouseMove(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)); });
+      events->OnMouseMove(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam));
       return 0;
     case WM_COMMAND: {
       const auto from = ControlOf(reinterpret_cast<HWND>(lparam));
       if (!from) break;
       if (HIWORD(wparam) == BN_CLICKED) {
-        RunHandler(errors_, [&] { events->OnControlClick(from->first); });
+        events->OnControlClick(from->first);
         return 0;
       }
       // Typed, pasted or set: read the box again when next asked.
@@ -292,7 +295,17 @@ LRESULT Win32WindowSystem::OnMessage(Window& w, UINT msg, WPARAM wparam, LPARAM 
 void Win32WindowSystem::CloseByUser(const Window& w) {
   FormEvents* events = w.events;
   DestroyForm(w.id);  // w is gone from here on
-  RunHandler(errors_, [&] { events->OnUserClosed(); });
+  events->OnUserClosed();
+}
+
+int RunMessageLoop() {
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (DialogManagerTook(msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return static_cast<int>(msg.wParam);
 }
 
 }  // namespace np

@@ -92,4 +92,7 @@ class Win32WindowSystem final : public WindowSystem {
   ControlId next_control_ = 100;  // child ids below 100 are left to the dialog manager (IDOK, ...)
 };
 
+// The thread's message loop, until WM_QUIT; returns its exit code.
+int RunMessageLoop();
+
 }  // namespace np

@@ -22,7 +22,7 @@
 #include "runtime/form.h"
 #include "program/program.h"
 #include "platform/win32/win32_disk_sources.h"
-#include "platform/win32/win32_platform.h"
+#include "app/win32_platform.h"
 #include "handle_count.h"
 
 namespace {
@@ -62,7 +62,7 @@ int Source(int argc, char** argv) {
 class Referrer final : public np::Form {
  public:
   Referrer(np::Platform& platform, np::Program& program)
-      : Form(platform.windows, {L"", 100, 100, np::FormKind::kHidden}), program_(program) {
+      : Form(platform, {L"", 100, 100, np::FormKind::kHidden}), program_(program) {
     windows_.StartTimer(Id(), 1, 100);
   }
 
@@ -103,7 +103,7 @@ void PrintAboutWindow(HWND w) {
 class AnimationWatch final : public np::Form {
  public:
   AnimationWatch(np::Platform& platform, np::frAbout& about)
-      : Form(platform.windows, {L"", 100, 100, np::FormKind::kHidden}), about_(about) {
+      : Form(platform, {L"", 100, 100, np::FormKind::kHidden}), about_(about) {
     windows_.StartTimer(Id(), 1, 20);
   }
 
@@ -122,7 +122,7 @@ class AnimationWatch final : public np::Form {
 // hear its own click, sent as a user's is, by the button itself.
 class LateBox final : public np::Form {
  public:
-  explicit LateBox(np::Platform& platform) : Form(platform.windows, {L"", 1000, 1000, np::FormKind::kFixedDialog}) {}
+  explicit LateBox(np::Platform& platform) : Form(platform, {L"", 1000, 1000, np::FormKind::kFixedDialog}) {}
   np::ControlId box = 0;
   int clicks = 0;
 
@@ -207,7 +207,7 @@ int About(np::Win32Platform& win32) {
   np::frAbout& about = *program.About().Get();
   PrintAboutWindow(reinterpret_cast<HWND>(win32.windows.Handle(about.Id())));
   AnimationWatch watch(win32.platform, about);
-  return np::Win32Platform::RunMessageLoop();
+  return np::RunMessageLoop();
 }
 
 }  // namespace
@@ -224,5 +224,5 @@ int main(int argc, char** argv) {
   np::Program program(win32.platform);
   np::RunHandler(win32.errors, [&] { program.Settings().Show(); });
   Referrer referrer(win32.platform, program);
-  return np::Win32Platform::RunMessageLoop();
+  return np::RunMessageLoop();
 }

@@ -6,7 +6,7 @@
 
 #include <new>
 
-#include "platform/fake/fake_platform.h"
+#include "tests/unit/fake_platform.h"
 
 namespace np {
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/common/twips.h"
-#include "platform/fake/fake_platform.h"
+#include "tests/unit/fake_platform.h"
 
 namespace np {
 namespace {
@@ -12,7 +12,7 @@ namespace {
 // A window of the program as the singleton rule sees it: counts its loads.
 class Counted final : public Form {
  public:
-  Counted(WindowSystem& windows, int& loads) : Form(windows, {L"Counted", 100, 100, FormKind::kFixedDialog}) {
+  Counted(Platform& platform, int& loads) : Form(platform, {L"Counted", 100, 100, FormKind::kFixedDialog}) {
     ++loads;
   }
 };
@@ -20,7 +20,7 @@ class Counted final : public Form {
 TEST(FormSingleton, CreatesOnFirstReferenceAndAgainAfterTheUserClosedItOrACreationFailed) {
   FakePlatform fake;
   int loads = 0;
-  FormSingleton<Counted> counted([&] { return std::make_unique<Counted>(fake.windows, loads); });
+  FormSingleton<Counted> counted([&] { return std::make_unique<Counted>(fake.platform, loads); });
   fake.windows.FailNextCreate();
   EXPECT_THROW(counted.Get(), RuntimeError);
   EXPECT_FALSE(counted.Exists());
@@ -43,8 +43,8 @@ TEST(FormSingleton, CreatesOnFirstReferenceAndAgainAfterTheUserClosedItOrACreati
 // A window whose handler runs a nested call (a box, the shell) and then reads itself.
 class Nesting final : public Form {
  public:
-  Nesting(WindowSystem& windows, std::function<void()>& nested, int& handled)
-      : Form(windows, {L"Nesting", 100, 100, FormKind::kFixedDialog}), nested_(nested), handled_(handled) {}
+  Nesting(Platform& platform, std::function<void()>& nested, int& handled)
+      : Form(platform, {L"Nesting", 100, 100, FormKind::kFixedDialog}), nested_(nested), handled_(handled) {}
 
  private:
   void MouseMove(int /*x*/, int /*y*/) override {
@@ -59,7 +59,7 @@ TEST(FormSingleton, AWindowClosedAndMadeAnewInsideItsOwnHandlerLivesUntilTheHand
   FakePlatform fake;
   std::function<void()> nested = [] {};
   int handled = 0;
-  FormSingleton<Nesting> nesting([&] { return std::make_unique<Nesting>(fake.windows, nested, handled); });
+  FormSingleton<Nesting> nesting([&] { return std::make_unique<Nesting>(fake.platform, nested, handled); });
   const WindowId first = nesting.Get()->Id();
   nested = [&] {
     fake.windows.UserClose(first);

@@ -6,7 +6,7 @@
 
 #include <array>
 
-#include "platform/fake/fake_platform.h"
+#include "tests/unit/fake_platform.h"
 #include "program/program.h"
 
 namespace np {

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "program/program.h"
-#include "platform/fake/fake_platform.h"
+#include "tests/unit/fake_platform.h"
 
 namespace np {
 namespace {

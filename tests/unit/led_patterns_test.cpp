@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "platform/fake/fake_platform.h"
+#include "tests/unit/fake_platform.h"
 
 namespace np {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/fake/fake_platform.h"
+#include "tests/unit/fake_platform.h"
 
 namespace np {
 namespace {

@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "core/rate.h"
-#include "platform/fake/fake_platform.h"
+#include "tests/unit/fake_platform.h"
 #include "program/program.h"
 
 namespace np {
@@ -145,6 +146,57 @@ TEST(LostCounter, ALossWhileAnotherBoxIsOpenIsToldAfterItAndEndsTheSampleUnderIt
     ASSERT_EQ(fake.boxes.Shown().size(), 2u) << settings_box;
     EXPECT_EQ(fake.boxes.Shown()[1].text, L"Run-time error: no disk source");
     EXPECT_FALSE(fake.keyboard.LockOn(kVkScrollLock));
+  }
+}
+
+// The loss rules walked through event sequences. A box, once it shows, runs
+// the steps that follow until its kClose, as its modal loop runs ticks.
+TEST(LostCounter, IsToldExactlyWhenNoBoxHidesItAndTheCounterIsStillMissing) {
+  enum Step { kLose, kBack, kOther, kClose, kRun100, kRun1s, kRun2min };
+  struct Case {
+    const char* what;
+    std::vector<Step> steps;
+    int told;  // boxes that tell of the disk source
+  } cases[] = {
+      {"owed while the box is open, back a while and gone again before it closes: told after it",
+       {kLose, kRun100, kClose, kBack, kRun2min, kOther, kLose, kRun100, kBack, kRun1s, kRun1s, kLose, kRun100, kClose,
+        kRun100, kClose},
+       2},
+      {"gone and back while the box is open, closed within a second of the loss: not told",
+       {kOther, kLose, kRun100, kBack, kClose, kRun100},
+       0},
+      {"gone while the box is open and still missing after it: told",
+       {kOther, kLose, kRun100, kClose, kRun100, kClose, kRun1s},
+       1},
+      {"told, back for less than a minute, gone while a box is open: never told again",
+       {kLose, kRun100, kClose, kBack, kRun1s, kRun1s, kOther, kLose, kRun100, kClose, kRun1s},
+       1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakePlatform fake;
+    Program program(fake.platform);
+    ASSERT_TRUE(program.Start());
+    fake.RunFor(100);
+    std::size_t next = 0;
+    std::function<void()> run = [&] {
+      while (next < c.steps.size()) {
+        switch (c.steps[next++]) {
+          case kLose: fake.disks.available = false; break;
+          case kBack: fake.disks.available = true; break;
+          case kOther: fake.errors.Report("another error"); break;
+          case kClose: return;
+          case kRun100: fake.RunFor(100); break;
+          case kRun1s: fake.RunFor(1000); break;
+          case kRun2min: fake.RunFor(120000); break;
+        }
+      }
+    };
+    fake.boxes.while_open = run;
+    run();
+    int told = 0;
+    for (const auto& box : fake.boxes.Shown()) told += box.text.find(L"disk source") != std::wstring::npos;
+    EXPECT_EQ(told, c.told);
   }
 }
 

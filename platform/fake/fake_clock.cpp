@@ -1,7 +1,9 @@
-// The fake clock and the fake platform's message loop.
-#include "platform/fake/fake_platform.h"
+// The fake clock: time moves only when the program sleeps or the loop runs.
+#include "platform/fake/fake_clock.h"
 
 #include <algorithm>
+
+#include "platform/fake/call_log.h"
 
 namespace np {
 
@@ -17,15 +19,6 @@ void FakeClock::AdvanceTo(std::uint64_t t) {
     node.mapped()();
   }
   now_ = std::max(now_, t);
-}
-
-FakePlatform::FakePlatform() {
-  clock.SetCallLog(&log);
-  registry.SetCallLog(&log);
-}
-
-void FakePlatform::RunFor(std::uint64_t ms) {
-  windows.RunUntil(clock.NowMs() + ms, [this] { return app.Ended(); });
 }
 
 }  // namespace np

@@ -1,8 +1,8 @@
-// The operating-system services the core is given, one reference each.
+// What the program's windows are given: each operating-system service, one
+// reference each, and the run-time's error reporter.
 #pragma once
 #include "platform/api/application.h"
 #include "platform/api/clock.h"
-#include "platform/api/error_sink.h"
 #include "platform/api/keyboard.h"
 #include "platform/api/message_box.h"
 #include "platform/api/registry_api.h"
@@ -12,6 +12,7 @@
 #include "platform/api/tray_shell.h"
 #include "platform/api/user_locale.h"
 #include "platform/api/window_system.h"
+#include "runtime/error_reporter.h"
 
 namespace np {
 
@@ -27,7 +28,7 @@ struct Platform {
   RegistryApi& registry;
   SystemMonitors& monitors;
   UserLocale& locale;
-  ErrorSink& errors;
+  ErrorReporter& errors;
 };
 
 }  // namespace np

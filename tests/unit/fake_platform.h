@@ -1,8 +1,5 @@
-// The whole fake platform in one object, as the unit tests drive it.
+// The fake backend assembled with the run-time layer, as the unit tests drive it.
 #pragma once
-#include "platform/api/platform.h"
-#include "runtime/disk_source_monitor.h"
-#include "runtime/error_reporter.h"
 #include "platform/fake/call_log.h"
 #include "platform/fake/fake_clock.h"
 #include "platform/fake/fake_devices.h"
@@ -10,6 +7,9 @@
 #include "platform/fake/fake_text_codec.h"
 #include "platform/fake/fake_window_system.h"
 #include "resources/product.h"
+#include "runtime/disk_source_monitor.h"
+#include "runtime/error_reporter.h"
+#include "runtime/platform.h"
 
 namespace np {
 
@@ -31,7 +31,7 @@ class FakePlatform {
   FakeShell shell{log};
   FakeTextCodec codec;
   ErrorReporter errors{boxes, codec, kProductName};
-  FakeWindowSystem windows{clock, log, errors};
+  FakeWindowSystem windows{clock, log};
   FakeRegistry registry;
   FakeDiskRateSources disks{log};
   DiskSourceMonitors monitors{disks, clock, errors};

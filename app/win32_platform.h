@@ -1,16 +1,16 @@
-// All Win32 services in one object, wired as the core expects them, and the
-// message loop that drives them.
+// The Win32 backend assembled with the run-time layer: every service in one
+// object, wired as the program expects them.
 #pragma once
 #include <windows.h>
 
-#include "platform/api/platform.h"
-#include "runtime/disk_source_monitor.h"
-#include "runtime/error_reporter.h"
+#include "platform/win32/win32_disk_sources.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_services.h"
-#include "platform/win32/win32_disk_sources.h"
 #include "platform/win32/win32_text_codec.h"
 #include "platform/win32/win32_window_system.h"
+#include "runtime/disk_source_monitor.h"
+#include "runtime/error_reporter.h"
+#include "runtime/platform.h"
 
 namespace np {
 
@@ -19,9 +19,6 @@ class Win32Platform {
   explicit Win32Platform(HINSTANCE instance);
   Win32Platform(const Win32Platform&) = delete;
   Win32Platform& operator=(const Win32Platform&) = delete;
-
-  // Until WM_QUIT; returns its exit code.
-  static int RunMessageLoop();
 
   Win32ComApartment com;  // first: before anything can reach the shell
   Win32Application app;
