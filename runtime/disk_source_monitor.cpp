@@ -11,9 +11,8 @@ namespace {
 class DiskSourceMonitor final : public SystemMonitor {
  public:
   DiskSourceMonitor(DiskRateSources& sources, Clock& clock, const ErrorReporter& errors, SampleListener& listener)
-      : sources_(sources), clock_(clock), errors_(errors), listener_(listener) {
-    state_ = Reopen() ? State::kWorking : State::kLostOwed;  // one missing at start is owed to the first tick
-  }
+      : sources_(sources), clock_(clock), errors_(errors), listener_(listener),
+        state_(Reopen() ? State::kWorking : State::kLostOwed) {}  // one missing at start is owed to the first tick
 
   void CollectSample() override {
     if (!Ready()) return;
@@ -91,8 +90,8 @@ class DiskSourceMonitor final : public SystemMonitor {
     source_.reset();  // a failed query or file may never recover: open anew
     why_ = std::move(why);
     tried_at_ = clock_.NowMs();
-    const bool owed = state_ == State::kBackOwed || news_ || clock_.NowMs() - working_since_ >= kRetellAfterMs;
-    news_ = owed;  // an owed loss is news until it is told, even if the source comes back first
+    const bool owed = news_ || clock_.NowMs() - working_since_ >= kRetellAfterMs;
+    news_ = owed;  // an owed loss stays news until it is told, however the source comes and goes meanwhile
     state_ = owed ? State::kLostOwed : State::kLostQuiet;
     if (owed && !errors_.ShowingError()) Tell();
     throw TellingError(why_, Telling::kNot);
@@ -109,11 +108,11 @@ class DiskSourceMonitor final : public SystemMonitor {
   const ErrorReporter& errors_;
   SampleListener& listener_;
   std::unique_ptr<DiskRateSource> source_;  // null while lost
-  State state_ = State::kWorking;
-  std::string why_;                 // the latest failure's text
-  std::uint64_t tried_at_ = 0;      // the latest open or loss: reopens are paced from it
-  std::uint64_t working_since_ = 0; // the latest successful open
-  bool news_ = true;                // nothing told yet, or an owed loss not told
+  std::string why_;                  // the latest failure's text
+  std::uint64_t tried_at_ = 0;       // the latest open or loss: reopens are paced from it
+  std::uint64_t working_since_ = 0;  // the latest successful open
+  bool news_ = true;                 // nothing told yet, or an owed loss not told
+  State state_;                      // last: its first value is the first open's
 };
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 namespace np {
 
+namespace {
+
 std::wstring FolderOf(const std::wstring& file_name) {
   const std::size_t slash = file_name.find_last_of(L"\\/");
   if (slash == std::wstring::npos) return {};
@@ -18,6 +20,8 @@ std::wstring BaseNameOf(const std::wstring& file_name) {
   if (dot != std::wstring::npos && dot != 0) name.erase(dot);
   return name;
 }
+
+}  // namespace
 
 std::wstring AppPath(Application& app) { return FolderOf(app.ModuleFileName()); }
 

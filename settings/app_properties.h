@@ -13,8 +13,4 @@ std::wstring AppPath(Application& app);
 // The executable's file name without folder and extension.
 std::wstring AppExeName(Application& app);
 
-// The same, from a given full file name.
-std::wstring FolderOf(const std::wstring& file_name);
-std::wstring BaseNameOf(const std::wstring& file_name);
-
 }  // namespace np

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,10 +27,12 @@ std::int32_t Guarded(Step step) noexcept {
   }
 }
 
-// Whether the code page holds the text exactly: a best-fit or default
+// The text in the code page, if that holds it exactly: a best-fit or default
 // character would come back as something else.
-bool Representable(RegistryContext reg, std::wstring_view text) {
-  return reg.codec.FromAnsi(reg.codec.ToAnsi(text)) == text;
+std::optional<std::string> ExactAnsi(RegistryContext reg, std::wstring_view text) {
+  std::string ansi = reg.codec.ToAnsi(text);
+  if (reg.codec.FromAnsi(ansi) != text) return std::nullopt;
+  return ansi;
 }
 
 // Opens the key for one operation on the named value; a name the code page
@@ -38,7 +41,7 @@ std::int32_t OpenKey(RegistryContext reg, RegKey root, const std::wstring& sub_k
                      std::uint32_t access, RegKey* key) noexcept {
   *key = 0;
   return Guarded([&] {
-    if (!Representable(reg, sub_key) || !Representable(reg, value_name)) return kErrorNoUnicodeTranslation;
+    if (!ExactAnsi(reg, sub_key) || !ExactAnsi(reg, value_name)) return kErrorNoUnicodeTranslation;
     return reg.api.RegOpenKeyExA(root, sub_key, kOpenOptions, access, key);
   });
 }
@@ -59,11 +62,11 @@ std::int32_t StoreDword(RegistryContext reg, RegKey key, const std::wstring& nam
 }
 
 std::int32_t StoreString(RegistryContext reg, RegKey key, const std::wstring& name, const std::wstring& text) {
-  const std::string ansi = reg.codec.ToAnsi(text);
-  if (reg.codec.FromAnsi(ansi) != text) return kErrorNoUnicodeTranslation;
+  const std::optional<std::string> ansi = ExactAnsi(reg, text);
+  if (!ansi) return kErrorNoUnicodeTranslation;
   // c_str() carries the terminator, which the count includes.
-  const auto byte_count = static_cast<std::uint32_t>(ansi.size() + 1);
-  return reg.api.RegSetValueExA(key, name, kRegSz, reinterpret_cast<const std::uint8_t*>(ansi.c_str()), byte_count);
+  const auto byte_count = static_cast<std::uint32_t>(ansi->size() + 1);
+  return reg.api.RegSetValueExA(key, name, kRegSz, reinterpret_cast<const std::uint8_t*>(ansi->c_str()), byte_count);
 }
 
 std::int32_t Store(RegistryContext reg, RegKey key, const std::wstring& name, const Variant& data) {

@@ -7,12 +7,11 @@
 
 namespace np {
 
-// The VARIANT type codes (VT_*), kept as plain numbers: only 2, 3 and 8 are
-// stored by the registry write, everything else is refused.
+// The VARIANT type codes (VT_*) the program speaks, kept as plain numbers:
+// only I2, I4 and strings are stored by the registry write, any other code is
+// refused.
 namespace vt {
-inline constexpr std::uint16_t kEmpty = 0, kNull = 1, kI2 = 2, kI4 = 3, kR4 = 4, kR8 = 5, kCurrency = 6, kDate = 7,
-                               kBstr = 8, kDispatch = 9, kError = 10, kBool = 11, kDecimal = 14, kUi1 = 17,
-                               kArray = 0x2000;
+inline constexpr std::uint16_t kEmpty = 0, kI2 = 2, kI4 = 3, kBstr = 8;
 }
 
 class Variant {

@@ -5,11 +5,11 @@ namespace np {
 
 inline constexpr int kTwipsPerInch = 1440;
 
-// Rounded to the nearest pixel (15 twips a pixel at 96 DPI, 12 at 120 DPI).
-constexpr int TwipsToPixels(int twips, int dpi) {
-  const long long scaled = static_cast<long long>(twips) * dpi;
-  const long long half = kTwipsPerInch / 2;
-  return static_cast<int>(scaled >= 0 ? (scaled + half) / kTwipsPerInch : -((-scaled + half) / kTwipsPerInch));
+// Rounded to the nearest pixel, a half away from zero (15 twips a pixel at 96
+// DPI, 12 at 120 DPI). Lines keep their ends in fractions of a twip.
+constexpr int TwipsToPixels(double twips, int dpi) {
+  const double pixels = twips * dpi / kTwipsPerInch;
+  return static_cast<int>(pixels < 0 ? pixels - 0.5 : pixels + 0.5);
 }
 
 // A control's area on the screen; right and bottom are outside it.

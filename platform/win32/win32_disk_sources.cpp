@@ -161,9 +161,10 @@ class DiskstatsSource final : public DiskRateSource {
   }
 
  private:
-  // The file stays open; each sample reads it again from the start. A read
-  // that leaves the buffer short has met the end, of a plain file as of the
-  // kernel's generated text: no second read to be told so (each costs Wine).
+  // The file stays open; each sample reads it again from the start. One
+  // read() of the kernel's generated text stops at a page, but Wine's ReadFile
+  // repeats read() until the buffer is full or the file ends: a ReadFile that
+  // leaves the buffer short has met the end, and no second one must say so.
   std::string_view ReadAll() {
     if (!SetFilePointerEx(file_, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) throw RuntimeError(ReadError(GetLastError()));
     std::size_t used = 0;

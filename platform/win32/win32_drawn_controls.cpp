@@ -1,10 +1,7 @@
 // Labels, pictures and lines that a window draws and hit-tests itself.
 #include "platform/win32/win32_drawn_controls.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
-#include <cmath>
 
 #include "platform/common/twips.h"
 #include "platform/win32/win32_text_codec.h"
@@ -35,8 +32,8 @@ class Selected {
 
 }  // namespace
 
-DrawnControls::DrawnControls(HINSTANCE instance, HWND window, HWND& tooltip, int dpi, ErrorSink& errors)
-    : instance_(instance), window_(window), tooltip_(tooltip), dpi_(dpi), errors_(errors) {}
+DrawnControls::DrawnControls(HINSTANCE instance, HWND window, WindowTooltip& tooltip, int dpi)
+    : instance_(instance), window_(window), tooltip_(tooltip), dpi_(dpi) {}
 
 DrawnControls::~DrawnControls() {
   for (auto& font : fonts_) DeleteObject(font.second);
@@ -68,33 +65,12 @@ HCURSOR DrawnControls::Cursor(int resource) {
   return cursor;
 }
 
-void AddTooltipTool(HINSTANCE instance, HWND window, HWND& tooltip, const ToolDesign& tool, ErrorSink& errors) {
-  if (tool.text.empty()) return;
-  if (tooltip == nullptr) {
-    tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr, instance, nullptr);
-    if (tooltip == nullptr) {
-      errors.Report("cannot create a tooltip");
-      return;
-    }
-  }
-  std::string ansi = ToAnsiCp(tool.text);
-  TOOLINFOA info{};
-  info.cbSize = TTTOOLINFOA_V2_SIZE;  // accepted by every common-controls version
-  info.uFlags = TTF_SUBCLASS | (tool.child != nullptr ? TTF_IDISHWND : 0u);
-  info.hwnd = window;
-  info.uId = tool.child != nullptr ? reinterpret_cast<UINT_PTR>(tool.child) : tool.id;
-  info.rect = tool.bounds;
-  info.lpszText = ansi.data();  // the tooltip keeps a copy
-  if (!SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info))) errors.Report("cannot add a tooltip");
-}
-
 void DrawnControls::AddLabel(ControlId id, const LabelDesign& d) {
   const RECT bounds = ToRect(PixelRectOf(d.rect.left, d.rect.top, d.rect.width, d.rect.height, dpi_));
   HFONT font = Font(d.font);
   HCURSOR cursor = Cursor(d.pointer_resource);
   items_.push_back({id, bounds, cursor, Label{d, ToAnsiCp(d.caption), font}});
-  AddTooltipTool(instance_, window_, tooltip_, {d.tooltip, nullptr, id, bounds}, errors_);
+  tooltip_.AddArea(id, bounds, d.tooltip);
 }
 
 // Shown unscaled: the control takes the bitmap's size, whatever the DPI.
@@ -110,7 +86,7 @@ void DrawnControls::AddPicture(ControlId id, const PictureDesign& d) {
   const int left = TwipsToPixels(d.rect.left, dpi_), top = TwipsToPixels(d.rect.top, dpi_);
   const RECT bounds{left, top, left + info.bmWidth, top + info.bmHeight};
   items_.push_back({id, bounds, Cursor(d.pointer_resource), Picture{bitmap}});
-  AddTooltipTool(instance_, window_, tooltip_, {d.tooltip, nullptr, id, bounds}, errors_);
+  tooltip_.AddArea(id, bounds, d.tooltip);
 }
 
 void DrawnControls::AddLine(ControlId id, const LineDesign& d) { items_.push_back({id, LineBounds(d), nullptr, d}); }
@@ -147,7 +123,7 @@ void DrawnControls::MoveLine(ControlId id, const LineEnds& ends) {
 }
 
 int DrawnControls::Pixels(float twips) const {
-  return static_cast<int>(std::lround(static_cast<double>(twips) * dpi_ / kTwipsPerInch));
+  return TwipsToPixels(twips, dpi_);
 }
 
 // What the pen covers, round ends included.

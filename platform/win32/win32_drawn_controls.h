@@ -8,29 +8,15 @@
 #include <variant>
 #include <vector>
 
-#include "platform/api/error_sink.h"
 #include "platform/api/window_system.h"
+#include "platform/win32/win32_tooltip.h"
 
 namespace np {
 
-// A tool of a window's one tooltip window: a child control, or else the
-// rectangle `bounds` of the window itself known by `id`.
-struct ToolDesign {
-  const std::wstring& text;
-  HWND child;
-  UINT_PTR id;
-  RECT bounds;
-};
-
-// Adds the tool, making the tooltip window (owned by `window`) first if
-// `tooltip` is null. A tooltip that cannot be had is reported, but the window
-// works without it.
-void AddTooltipTool(HINSTANCE instance, HWND window, HWND& tooltip, const ToolDesign& tool, ErrorSink& errors);
-
 class DrawnControls {
  public:
-  // `tooltip` is the window's one tooltip window, shared with its child controls.
-  DrawnControls(HINSTANCE instance, HWND window, HWND& tooltip, int dpi, ErrorSink& errors);
+  // `tooltip` is the window's, shared with its child controls.
+  DrawnControls(HINSTANCE instance, HWND window, WindowTooltip& tooltip, int dpi);
   // Frees every font, bitmap and cursor; the tooltip window goes with its owner.
   ~DrawnControls();
   DrawnControls(const DrawnControls&) = delete;
@@ -78,9 +64,8 @@ class DrawnControls {
 
   HINSTANCE instance_;
   HWND window_;
-  HWND& tooltip_;
+  WindowTooltip& tooltip_;
   int dpi_;
-  ErrorSink& errors_;
   std::vector<Item> items_;
   std::vector<std::pair<FontDesign, HFONT>> fonts_;
   std::vector<std::pair<int, HCURSOR>> cursors_;

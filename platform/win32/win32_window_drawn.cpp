@@ -12,7 +12,7 @@ namespace np {
 template <class AddFn>
 ControlId Win32WindowSystem::AddDrawn(WindowId form, AddFn add) {
   Window& w = window(form);
-  if (!w.drawn) w.drawn = std::make_unique<DrawnControls>(instance_, w.hwnd, w.tooltip, dpi_, errors_);
+  if (!w.drawn) w.drawn = std::make_unique<DrawnControls>(instance_, w.hwnd, *w.tooltip, dpi_);
   const ControlId id = next_control_++;
   add(*w.drawn, id);
   controls_[id] = Control{form, nullptr};

@@ -128,6 +128,7 @@ WindowId Win32WindowSystem::CreateForm(const FormDesign& design, FormEvents& eve
     windows_.erase(id);
     throw RuntimeError("cannot create the window");
   }
+  w.tooltip = std::make_unique<WindowTooltip>(instance_, hwnd, errors_);
   if (design.kind == FormKind::kHidden && taskbar_created_ != 0) AllowFromLowerIntegrity(hwnd, taskbar_created_);
   return id;
 }
@@ -186,8 +187,7 @@ ControlId Win32WindowSystem::AddTextBox(WindowId form, const TwipsRect& rect, co
   const ControlId id = next_control_++;
   HWND edit = CreateChild(form, id, "EDIT", ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, rect, L"");
   controls_.at(id).text_box = true;
-  Window& w = window(form);
-  AddTooltipTool(instance_, w.hwnd, w.tooltip, {tooltip, edit, 0, {}}, errors_);
+  window(form).tooltip->AddChild(edit, tooltip);
   return id;
 }
 

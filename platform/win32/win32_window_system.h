@@ -10,6 +10,7 @@
 #include "platform/api/error_sink.h"
 #include "platform/api/window_system.h"
 #include "platform/win32/win32_drawn_controls.h"
+#include "platform/win32/win32_tooltip.h"
 
 namespace np {
 
@@ -48,8 +49,8 @@ class Win32WindowSystem final : public WindowSystem {
     WindowId id = 0;
     HWND hwnd = nullptr;
     FormEvents* events = nullptr;
-    std::unique_ptr<DrawnControls> drawn{};  // made with the first drawn control
-    HWND tooltip = nullptr;                // of all its controls; it goes with the window
+    std::unique_ptr<WindowTooltip> tooltip{};  // of all its controls
+    std::unique_ptr<DrawnControls> drawn{};    // made with the first drawn control
     ControlId pressed = 0;                 // the drawn control a button went down on
     MouseButton pressed_button = MouseButton::kLeft;
   };

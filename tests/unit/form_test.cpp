@@ -72,9 +72,10 @@ TEST(FormSingleton, AWindowClosedAndMadeAnewInsideItsOwnHandlerLivesUntilTheHand
 
 TEST(Twips, BecomePixelsAtTheScreensDpi) {
   struct Case {
-    int twips, dpi, pixels;
-  } cases[] = {{2310, 96, 154},  {1350, 96, 90},   {240, 96, 16}, {7, 96, 0}, {8, 96, 1},
-               {2310, 120, 193}, {2310, 144, 231}, {-15, 96, -1}, {0, 96, 0}};
+    double twips;
+    int dpi, pixels;
+  } cases[] = {{2310, 96, 154},  {1350, 96, 90},   {240, 96, 16}, {7, 96, 0},   {8, 96, 1},    {7.5, 96, 1},
+               {2310, 120, 193}, {2310, 144, 231}, {-15, 96, -1}, {18, 120, 2}, {-18, 120, -2}, {0, 96, 0}};
   for (const Case& c : cases) EXPECT_EQ(TwipsToPixels(c.twips, c.dpi), c.pixels) << c.twips << "@" << c.dpi;
 }
 

@@ -16,7 +16,7 @@ namespace {
 
 const std::wstring kRun = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 // Reads never produce a double, so this shows whether varData was touched.
-const Variant kUntouched(vt::kR8, 0);
+const Variant kUntouched(5, 0);  // VT_R8
 
 class RegistryTest : public ::testing::Test {
  protected:
