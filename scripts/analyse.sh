@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Static analysis of the program's own sources: the layers' include rule,
-# clang-tidy (checks in .clang-tidy) and cppcheck (settings below, suppressions in .cppcheck-suppressions). Any
-# finding fails. Reads the compile commands of scripts/build.sh's trees: the
-# portable sources as the native tree compiles them, the Win32 backend as the
-# i686 product. The test command runs it as the CTest test `static_analysis`.
+# clang-tidy (checks in .clang-tidy) and cppcheck (settings below,
+# suppressions in .cppcheck-suppressions). Any finding fails. Reads the
+# compile commands of scripts/build.sh's trees: the portable sources as the
+# native tree compiles them, the Win32 backend as the i686 product. The test
+# command runs it as the CTest test `static_analysis`.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -114,8 +114,7 @@ void Win32WindowSystem::OnButtonUp(Window& w, MouseButton button, POINT at) {
   const ControlId pressed = std::exchange(w.pressed, 0);
   if (GetCapture() == w.hwnd) ReleaseCapture();
   if (pressed == 0 || button != w.pressed_button || w.drawn->At(at) != pressed) return;
-  FormEvents* events = w.events;
-  events->OnControlMouseClick(pressed, button);  // may unload the window
+  w.events->OnControlMouseClick(pressed, button);  // may unload the window: w is not touched after
 }
 
 }  // namespace np

@@ -15,12 +15,17 @@ namespace np {
 
 class FakePlatform {
  public:
-  FakePlatform();
+  FakePlatform() {
+    clock.SetCallLog(&log);
+    registry.SetCallLog(&log);
+  }
   FakePlatform(const FakePlatform&) = delete;
   FakePlatform& operator=(const FakePlatform&) = delete;
 
   // The message loop for ms milliseconds; it stops when the process has ended.
-  void RunFor(std::uint64_t ms);
+  void RunFor(std::uint64_t ms) {
+    windows.RunUntil(clock.NowMs() + ms, [this] { return app.Ended(); });
+  }
 
   FakeClock clock;
   CallLog log{clock};

@@ -57,23 +57,6 @@ TEST_F(AboutTest, LinesShrinkToTheCentreCrossAndGrowBackThenTheTimerStops) {
   }
 }
 
-TEST_F(AboutTest, ShowingAgainWhileOpenKeepsTheAnimationAndReopeningReplaysIt) {
-  program.About().Show();
-  fake.RunFor(10);
-  const WindowId first = Form();
-  program.About().Show();
-  fake.RunFor(27);
-  EXPECT_EQ(Form(), first);
-  EXPECT_EQ(Ends(About().Line1).x1, 3700.0f);
-
-  fake.windows.UserClose(first);
-  program.About().Show();
-  EXPECT_NE(Form(), first);
-  EXPECT_TRUE(fake.windows.Find(Form())->visible);
-  fake.RunFor(37);
-  EXPECT_EQ(Ends(About().Line2).x2, 3860.0f) << "a new load starts from full width";
-}
-
 // Label3 and Label6 after each move: there is no leave event, so a link keeps
 // the highlight until the pointer crosses bare surface, Label3 turning first.
 TEST_F(AboutTest, LinksTakeTheHighlightUnderThePointerAndLoseItOnlyOverBareSurface) {

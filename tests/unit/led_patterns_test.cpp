@@ -50,14 +50,5 @@ TEST(LedPatterns, SweepsBlinkEachLockInTurnAndLeaveItAsTheUserHasIt) {
   }
 }
 
-TEST(LedPatterns, APulseTogglesOnceEvenWhileTheUserHoldsTheKeyDown) {
-  FakePlatform fake;
-  fake.keyboard.UserPress(kVkScrollLock);  // toggles on
-  for (int pulse = 1; pulse <= 3; ++pulse) {
-    PulseLockKey(fake.keyboard, kVkScrollLock);
-    EXPECT_EQ(fake.keyboard.LockOn(kVkScrollLock), pulse % 2 == 0) << pulse;
-  }
-}
-
 }  // namespace
 }  // namespace np

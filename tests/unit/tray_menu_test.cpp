@@ -61,23 +61,6 @@ TEST_F(TrayMenuTest, ARightButtonReleaseOpensAboutBoldSettingsSeparatorExitFromT
   EXPECT_TRUE(fake.boxes.Shown().empty());
 }
 
-TEST_F(TrayMenuTest, AboutAndSettingsShowTheirOneWindow) {
-  struct Case {
-    const wchar_t* item;
-    const wchar_t* window;
-    const char* created;
-  } cases[] = {{L"About", L"Norvane Pellumin v1.0", "CreateForm \"Norvane Pellumin v1.0\""},
-               {L"Settings", L"Settings", "CreateForm \"Settings\""}};
-  for (const Case& c : cases) {
-    Choose(c.item);
-    Choose(c.item);
-    const auto id = fake.windows.FindByCaption(c.window);
-    ASSERT_TRUE(id);
-    EXPECT_TRUE(fake.windows.Find(*id)->visible);
-    EXPECT_EQ(Count(c.created), 1u) << c.created;
-  }
-}
-
 // A box raised by a load step runs a nested message loop: ticks and a menu
 // choice handled there find the window still being made and leave it alone.
 TEST_F(TrayMenuTest, WhileALoadStepShowsABoxNoSecondWindowIsMadeAndNoSampleTaken) {
