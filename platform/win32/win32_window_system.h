@@ -66,7 +66,7 @@ class Win32WindowSystem final : public WindowSystem {
 
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   LRESULT OnMessage(Window& window, UINT msg, WPARAM wparam, LPARAM lparam);
-  std::optional<LRESULT> OnDrawnMessage(Window& window, UINT msg, WPARAM wparam, LPARAM lparam);
+  static std::optional<LRESULT> OnDrawnMessage(Window& window, UINT msg, WPARAM wparam, LPARAM lparam);
   static void OnButtonUp(Window& window, MouseButton button, POINT at);
   void CloseByUser(const Window& window);
   template <class AddFn>
