@@ -155,6 +155,7 @@ TEST(LostCounter, IsToldExactlyWhenNoBoxHidesItAndTheCounterIsStillMissing) {
       {"gone and back under a box closed within a second of the loss: not told", "OLtBCt", 0},
       {"gone under a box and still missing after it: told", "OLtCtCs", 1},
       {"told, back for less than a minute, gone under a box: not told again", "LtCBssOLtCs", 1},
+      {"told, back for two minutes, gone again: told again, in the same words", "LtCBmLtC", 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
