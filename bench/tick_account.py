@@ -1,0 +1,181 @@
+"""What one idle tick costs, counted: for the bare timer and pellumin (as
+started, and with Settings shown beside the bare timer showing a window like
+it), over the same length of time each, the wake-ups a second (voluntary
+context switches of the program's threads and of the wineserver), the Wine
+server requests by name per tick (from a wineserver run with -d1), and the
+system calls per tick of the program and of the wineserver (strace -c, in a
+second window of the same length: strace's own cost stays out of the counts
+above). Counts, not CPU ratios: they hold on a busy machine.
+
+usage: tick_account.py [BIN_DIR] [--seconds N] [--out DIR]
+"""
+
+import argparse
+import collections
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wine_bench import prefix_pids  # noqa: E402
+from wine import HOLD_S, SETTINGS, Desktop, describe, wait_until, wine_tree  # noqa: E402
+
+TICK_S = 0.030
+REQUEST = re.compile(r"^([0-9a-f]{4}): ([a-z_0-9]+)\(")
+THREAD_START = re.compile(r"^([0-9a-f]{4}): init_(?:first_)?thread\(.*?unix_tid=(\d+)")
+
+
+def tids(pids):
+    found = set()
+    for pid in pids:
+        try:
+            found.update(int(t) for t in os.listdir(f"/proc/{pid}/task"))
+        except OSError:
+            pass
+    return found
+
+
+def switches(pids):
+    """Voluntary context switches of every live thread of these processes."""
+    total = 0
+    for pid in pids:
+        try:
+            tasks = os.listdir(f"/proc/{pid}/task")
+        except OSError:
+            continue
+        for t in tasks:
+            try:
+                with open(f"/proc/{pid}/task/{t}/status") as f:
+                    total += next(int(line.split()[1]) for line in f if line.startswith("voluntary_ctxt_switches"))
+            except (OSError, StopIteration):
+                pass
+    return total
+
+
+def strace_summary(pids, seconds, out):
+    """strace -f -c of these processes for `seconds`: {syscall: (calls, seconds)}."""
+    args = ["strace", "-f", "-c", "-o", out]
+    for pid in pids:
+        args += ["-p", str(pid)]
+    p = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    time.sleep(seconds)
+    p.send_signal(2)
+    p.wait(timeout=30)
+    got = {}
+    with open(out) as f:
+        for line in f:
+            parts = line.split()
+            # "% seconds usecs/call calls [errors] syscall"; one table per mode (32 and 64 bit)
+            if len(parts) in (5, 6) and re.match(r"^[\d.]+$", parts[0]) and parts[-1] != "total":
+                calls, secs = got.get(parts[-1], (0, 0.0))
+                got[parts[-1]] = (calls + int(parts[3]), secs + float(parts[1]))
+    return got
+
+
+class TracedServer:
+    """A wineserver in the foreground with request tracing, its log in a file."""
+
+    def __init__(self, desktop, log):
+        self.desktop, self.log = desktop, log
+        desktop.watcher.stop()  # its polling would be counted against the programs
+        desktop._end_server()
+        self.out = open(log, "w")
+        self.proc = subprocess.Popen(["wineserver", "-f", "-d1", "-p60"], env=desktop.env, stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL, stderr=self.out)
+        time.sleep(1)
+
+    def size(self):
+        self.out.flush()
+        return os.path.getsize(self.log)
+
+    def requests(self, start, end, threads):
+        """Requests by name between two offsets of the log, made by the given
+        unix threads: {name: count}, and all others."""
+        ours, others, owner = collections.Counter(), collections.Counter(), {}
+        with open(self.log, errors="replace") as f:
+            for line in f:  # thread ids are handed out at start: read them from the whole log
+                m = THREAD_START.match(line)
+                if m:
+                    owner[m.group(1)] = int(m.group(2))
+            f.seek(start)
+            for line in f.read(end - start).splitlines():
+                m = REQUEST.match(line)
+                if m and ") = " not in line:  # a request, not its reply
+                    (ours if owner.get(m.group(1)) in threads else others)[m.group(2)] += 1
+        return ours, others
+
+
+def account(desktop, server, name, cmd, settings, seconds, out_dir):
+    prefix = desktop.env["WINEPREFIX"]
+    proc = desktop.spawn(*cmd)
+    try:
+        if settings:
+            desktop.pick(SETTINGS)
+            wait_until(lambda: desktop.probe("form", "Settings", HOLD_S * 1000).get("visible") == "1", HOLD_S,
+                       "the Settings window shown")
+        desktop.xdotool("mousemove", 5, 5)
+        time.sleep(3)
+        pids = wait_until(lambda: prefix_pids(prefix, os.path.basename(cmd[0]).lower()), 10, cmd[0])
+        server_pid = server.proc.pid
+        threads = tids(pids)
+        s0, w0, t0 = switches(pids), switches([server_pid]), time.monotonic()
+        off0 = server.size()
+        time.sleep(seconds)
+        s1, w1, t1 = switches(pids), switches([server_pid]), time.monotonic()
+        off1 = server.size()
+        ticks = (t1 - t0) / TICK_S
+        ours, others = server.requests(off0, off1, threads)
+        prog_sys = strace_summary(pids, seconds, os.path.join(out_dir, f"{name}-prog.strace"))
+        serv_sys = strace_summary([server_pid], seconds, os.path.join(out_dir, f"{name}-server.strace"))
+    finally:
+        desktop.end(proc)
+    strace_ticks = seconds / TICK_S
+    print(f"{name}: {(s1 - s0) / (t1 - t0):.1f} program wake-ups/s, {(w1 - w0) / (t1 - t0):.1f} wineserver "
+          f"wake-ups/s ({ticks:.0f} ticks)")
+    print(f"  server requests per tick (program): {sum(ours.values()) / ticks:.2f}; "
+          + ", ".join(f"{k} {v / ticks:.2f}" for k, v in ours.most_common()))
+    print(f"  server requests per tick (other processes): {sum(others.values()) / ticks:.2f}; "
+          + ", ".join(f"{k} {v / ticks:.2f}" for k, v in others.most_common(8)))
+    for who, calls in (("program", prog_sys), ("wineserver", serv_sys)):
+        total = sum(c for c, _ in calls.values())
+        print(f"  syscalls per tick ({who}): {total / strace_ticks:.2f}; "
+              + ", ".join(f"{k} {c / strace_ticks:.2f} ({s / max(c, 1) * 1e6:.0f} us)"
+                          for k, (c, s) in sorted(calls.items(), key=lambda kv: -kv[1][0])[:12]))
+    sys.stdout.flush()
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("bin_dir", nargs="?")
+    ap.add_argument("--seconds", type=float, default=10)
+    ap.add_argument("--out", default=None, help="keep the server log and strace summaries here")
+    ap.add_argument("--only", default=None, help="one case by name")
+    args = ap.parse_args()
+    bin_dir, why = (os.path.abspath(args.bin_dir), "as asked") if args.bin_dir else wine_tree()
+    print(describe(bin_dir, why), flush=True)
+    bare, exe = f"{bin_dir}/np_bare_timer.exe", f"{bin_dir}/pellumin.exe"
+    cases = [("floor", [bare], False), ("pellumin", [exe], False),
+             ("floor-settings", [bare, "settings"], False), ("pellumin-settings", [exe], True)]
+    with tempfile.TemporaryDirectory() as tmp:
+        out_dir = args.out or tmp
+        os.makedirs(out_dir, exist_ok=True)
+        desktop = Desktop(bin_dir, tmp)
+        try:
+            server = TracedServer(desktop, os.path.join(out_dir, "server.log"))
+            # The session's first program starts its services (the tray among them): not a tick's cost.
+            warm = desktop.spawn(bare)
+            time.sleep(8)
+            desktop.end(warm)
+            for name, cmd, settings in cases:
+                if args.only in (None, name):
+                    account(desktop, server, name, cmd, settings, args.seconds, out_dir)
+        finally:
+            desktop.watcher = None
+            desktop.close()
+
+
+if __name__ == "__main__":
+    main()
