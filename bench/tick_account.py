@@ -92,20 +92,29 @@ class TracedServer:
         return os.path.getsize(self.log)
 
     def requests(self, start, end, threads):
-        """Requests by name between two offsets of the log, made by the given
-        unix threads: {name: count}, and all others."""
-        ours, others, owner = collections.Counter(), collections.Counter(), {}
-        with open(self.log, errors="replace") as f:
-            for line in f:  # thread ids are handed out at start: read them from the whole log
-                m = THREAD_START.match(line)
-                if m:
-                    owner[m.group(1)] = int(m.group(2))
-            f.seek(start)
-            for line in f.read(end - start).splitlines():
-                m = REQUEST.match(line)
-                if m and ") = " not in line:  # a request, not its reply
-                    (ours if owner.get(m.group(1)) in threads else others)[m.group(2)] += 1
-        return ours, others
+        """Requests by name between two offsets of the log: those of the given
+        unix threads, all others', and the given threads' requests tick by tick
+        (a tick ends where the server hands over a WM_TIMER)."""
+        ours, others, owner, ticks = collections.Counter(), collections.Counter(), {}, [collections.Counter()]
+        with open(self.log, "rb") as f:
+            head = f.read(end).decode(errors="replace")
+        for line in head.splitlines():  # thread ids are handed out at start: the whole log up to here
+            m = THREAD_START.match(line)
+            if m:
+                owner[m.group(1)] = int(m.group(2))
+        for line in head[start:].splitlines():
+            m = REQUEST.match(line)
+            if not m:
+                continue
+            mine = owner.get(m.group(1)) in threads
+            if ") = " in line:  # a reply
+                if mine and m.group(2) == "get_message" and "msg=00000113" in line:
+                    ticks.append(collections.Counter())
+                continue
+            (ours if mine else others)[m.group(2)] += 1
+            if mine:
+                ticks[-1][m.group(2)] += 1
+        return ours, others, ticks[1:-1]  # whole ticks only
 
 
 def account(desktop, server, name, cmd, settings, seconds, out_dir):
@@ -127,7 +136,7 @@ def account(desktop, server, name, cmd, settings, seconds, out_dir):
         s1, w1, t1 = switches(pids), switches([server_pid]), time.monotonic()
         off1 = server.size()
         ticks = (t1 - t0) / TICK_S
-        ours, others = server.requests(off0, off1, threads)
+        ours, others, by_tick = server.requests(off0, off1, threads)
         prog_sys = strace_summary(pids, seconds, os.path.join(out_dir, f"{name}-prog.strace"))
         serv_sys = strace_summary([server_pid], seconds, os.path.join(out_dir, f"{name}-server.strace"))
     finally:
@@ -139,6 +148,9 @@ def account(desktop, server, name, cmd, settings, seconds, out_dir):
           + ", ".join(f"{k} {v / ticks:.2f}" for k, v in ours.most_common()))
     print(f"  server requests per tick (other processes): {sum(others.values()) / ticks:.2f}; "
           + ", ".join(f"{k} {v / ticks:.2f}" for k, v in others.most_common(8)))
+    shapes = collections.Counter(" ".join(f"{k}x{v}" for k, v in sorted(t.items())) for t in by_tick)
+    print(f"  ticks by their requests ({len(by_tick)} whole ticks): "
+          + "; ".join(f"{n} [{shape}]" for shape, n in shapes.most_common(6)))
     for who, calls in (("program", prog_sys), ("wineserver", serv_sys)):
         total = sum(c for c, _ in calls.values())
         print(f"  syscalls per tick ({who}): {total / strace_ticks:.2f}; "
