@@ -12,6 +12,7 @@ usage: tick_account.py [BIN_DIR] [--seconds N] [--out DIR]
 
 import argparse
 import collections
+import contextlib
 import os
 import re
 import subprocess
@@ -55,24 +56,84 @@ def switches(pids):
     return total
 
 
-def strace_summary(pids, seconds, out):
-    """strace -f -c of these processes for `seconds`: {syscall: (calls, seconds)}."""
-    args = ["strace", "-f", "-c", "-o", out]
+SYSCALL = re.compile(r"^(\d+) +(?:<\.\.\. )?([a-z_0-9]+)(\(| resumed>)(?:.*<([\d.]+)>$)?")
+
+
+def strace_calls(pids, seconds, out):
+    """Every system call of these processes for `seconds`, in order: [(name, seconds)]."""
+    args = ["strace", "-f", "-T", "-o", out]
     for pid in pids:
         args += ["-p", str(pid)]
     p = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(seconds)
     p.send_signal(2)
     p.wait(timeout=30)
-    got = {}
-    with open(out) as f:
+    calls, started = [], {}
+    with open(out, errors="replace") as f:
         for line in f:
-            parts = line.split()
-            # "% seconds usecs/call calls [errors] syscall"; one table per mode (32 and 64 bit)
-            if len(parts) in (5, 6) and re.match(r"^[\d.]+$", parts[0]) and parts[-1] != "total":
-                calls, secs = got.get(parts[-1], (0, 0.0))
-                got[parts[-1]] = (calls + int(parts[3]), secs + float(parts[1]))
+            m = SYSCALL.match(line)
+            if not m:
+                continue
+            pid, name, how, took = m.groups()
+            if how == "(" and line.rstrip().endswith("<unfinished ...>"):
+                started[pid] = len(calls)
+                calls.append((name, 0.0))
+            elif how == "(":
+                calls.append((name, float(took or 0)))
+            elif pid in started:  # the end of an unfinished call: its time
+                i = started.pop(pid)
+                calls[i] = (name, float(took or 0))
+    return calls
+
+
+def summary(calls):
+    got = {}
+    for name, took in calls:
+        n, t = got.get(name, (0, 0.0))
+        got[name] = (n + 1, t + took)
     return got
+
+
+def quiet_tick(calls, marker=("_llseek", "lseek")):
+    """The commonest tick, cut at each sample's seek: (its share of the ticks, {name: (calls, seconds)}), or None."""
+    ticks, current = [], None
+    for name, took in calls:
+        if name in marker:
+            if current is not None:
+                ticks.append(current)
+            current = []
+        if current is not None:
+            current.append((name, took))
+    if not ticks:
+        return None
+    shape = collections.Counter(tuple(sorted(collections.Counter(n for n, _ in t).items())) for t in ticks)
+    common, n = shape.most_common(1)[0]
+    alike = [t for t in ticks if tuple(sorted(collections.Counter(x for x, _ in t).items())) == common]
+    got = summary(c for t in alike for c in t)
+    return n / len(ticks), {k: (c / len(alike), secs / len(alike)) for k, (c, secs) in got.items()}
+
+
+def perf_stat(pids, seconds):
+    """perf stat of these processes for `seconds`: {event: count}; task-clock in ms."""
+    out = subprocess.run(["perf", "stat", "-x", ",", "-e", "task-clock,context-switches,raw_syscalls:sys_enter",
+                          "-p", ",".join(map(str, pids)), "--", "sleep", str(seconds)],
+                         capture_output=True, text=True, timeout=seconds + 30).stderr
+    got = {}
+    for line in out.splitlines():
+        parts = line.split(",")
+        if len(parts) > 2 and parts[2]:
+            with contextlib.suppress(ValueError):
+                got[parts[2]] = float(parts[0])
+    return got
+
+
+def perf_profile(pid, seconds, out):
+    """Where the process's samples fall, by module and symbol (kernel symbols named, Windows code by module)."""
+    subprocess.run(["perf", "record", "-q", "-F", "2000", "-o", out, "-p", str(pid), "--", "sleep", str(seconds)],
+                   capture_output=True, timeout=seconds + 30)
+    report = subprocess.run(["perf", "report", "-i", out, "--stdio", "--sort", "dso,sym", "--percent-limit", "2"],
+                            capture_output=True, text=True, timeout=120).stdout
+    return [line for line in report.splitlines() if line.strip() and not line.startswith("#")]
 
 
 class TracedServer:
@@ -117,7 +178,7 @@ class TracedServer:
         return ours, others, ticks[1:-1]  # whole ticks only
 
 
-def account(desktop, server, name, cmd, settings, seconds, out_dir):
+def account(desktop, server, name, cmd, settings, seconds, out_dir, profile_on):
     prefix = desktop.env["WINEPREFIX"]
     proc = desktop.spawn(*cmd)
     try:
@@ -137,8 +198,11 @@ def account(desktop, server, name, cmd, settings, seconds, out_dir):
         off1 = server.size()
         ticks = (t1 - t0) / TICK_S
         ours, others, by_tick = server.requests(off0, off1, threads)
-        prog_sys = strace_summary(pids, seconds, os.path.join(out_dir, f"{name}-prog.strace"))
-        serv_sys = strace_summary([server_pid], seconds, os.path.join(out_dir, f"{name}-server.strace"))
+        prog_calls = strace_calls(pids, seconds, os.path.join(out_dir, f"{name}-prog.strace"))
+        prog_sys, quiet = summary(prog_calls), quiet_tick(prog_calls)
+        serv_sys = summary(strace_calls([server_pid], seconds, os.path.join(out_dir, f"{name}-server.strace")))
+        perf = {who: perf_stat(p, seconds) for who, p in (("program", pids), ("wineserver", [server_pid]))}
+        profile = perf_profile(max(pids), seconds, os.path.join(out_dir, f"{name}.perf")) if profile_on else []
     finally:
         desktop.end(proc)
     strace_ticks = seconds / TICK_S
@@ -156,6 +220,17 @@ def account(desktop, server, name, cmd, settings, seconds, out_dir):
         print(f"  syscalls per tick ({who}): {total / strace_ticks:.2f}; "
               + ", ".join(f"{k} {c / strace_ticks:.2f} ({s / max(c, 1) * 1e6:.0f} us)"
                           for k, (c, s) in sorted(calls.items(), key=lambda kv: -kv[1][0])[:12]))
+    if quiet:
+        share, calls = quiet
+        print(f"  the commonest sample tick ({share:.0%} of them), system calls: {sum(c for c, _ in calls.values()):.0f}, "
+              f"{sum(t for _, t in calls.values()) * 1e6:.0f} us under strace; "
+              + ", ".join(f"{k} {c:.0f} ({t * 1e6:.0f} us)" for k, (c, t) in sorted(calls.items(), key=lambda kv: -kv[1][0])))
+    for who, got in perf.items():
+        print(f"  perf per tick ({who}): CPU {got.get('task-clock', 0) * 1000 / strace_ticks:.1f} us, "
+              f"context switches {got.get('context-switches', 0) / strace_ticks:.2f}, "
+              f"system calls {got.get('raw_syscalls:sys_enter', 0) / strace_ticks:.2f}")
+    for line in profile:
+        print("   ", line.strip())
     sys.stdout.flush()
 
 
@@ -165,6 +240,7 @@ def main():
     ap.add_argument("--seconds", type=float, default=10)
     ap.add_argument("--out", default=None, help="keep the server log and strace summaries here")
     ap.add_argument("--only", default=None, help="one case by name")
+    ap.add_argument("--profile", action="store_true", help="perf record the program's process too")
     args = ap.parse_args()
     bin_dir, why = (os.path.abspath(args.bin_dir), "as asked") if args.bin_dir else wine_tree()
     print(describe(bin_dir, why), flush=True)
@@ -183,7 +259,7 @@ def main():
             desktop.end(warm)
             for name, cmd, settings in cases:
                 if args.only in (None, name):
-                    account(desktop, server, name, cmd, settings, args.seconds, out_dir)
+                    account(desktop, server, name, cmd, settings, args.seconds, out_dir, args.profile)
         finally:
             desktop.watcher = None
             desktop.close()
