@@ -2,7 +2,6 @@
 #include "platform/win32/win32_disk_sources.h"
 
 #include <windows.h>
-#include <winternl.h>
 #include <pdh.h>
 #include <pdhmsg.h>
 
@@ -138,37 +137,10 @@ std::string JoinNames(const std::vector<std::string>& names) {
   return joined;
 }
 
-// ReadFile costs Wine a seek before it (SetFilePointerEx) and a second read()
-// to meet the end; given an OVERLAPPED, a server request to post a
-// completion. NtReadFile with an offset and no completion context is one
-// pread. Bound at run time: the source runs only under Wine, whose ntdll has it.
-struct NtReader {
-  using ReadFn = LONG(WINAPI*)(HANDLE, HANDLE, void*, void*, IO_STATUS_BLOCK*, void*, ULONG, LARGE_INTEGER*, ULONG*);
-  using ToWin32Fn = ULONG(WINAPI*)(LONG);
-  ReadFn read = nullptr;
-  ToWin32Fn to_win32 = nullptr;
-};
-
-constexpr LONG kStatusEndOfFile = static_cast<LONG>(0xC0000011);
-
-NtReader FindNtReader() {
-  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  NtReader reader;
-  if (ntdll == nullptr) return reader;
-  reader.read = reinterpret_cast<NtReader::ReadFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtReadFile")));
-  reader.to_win32 =
-      reinterpret_cast<NtReader::ToWin32Fn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
-  return reader;
-}
-
 class DiskstatsSource final : public DiskRateSource {
  public:
-  DiskstatsSource(HANDLE file, NtReader reader, std::vector<std::string> disks, std::uint64_t ticks_per_second)
-      : file_(file),
-        reader_(reader),
-        disks_(std::move(disks)),
-        counts_(disks_.size()),
-        rate_(disks_.size(), ticks_per_second) {}
+  DiskstatsSource(HANDLE file, std::vector<std::string> disks, std::uint64_t ticks_per_second)
+      : file_(file), disks_(std::move(disks)), counts_(disks_.size()), rate_(disks_.size(), ticks_per_second) {}
   DiskstatsSource(const DiskstatsSource&) = delete;
   DiskstatsSource& operator=(const DiskstatsSource&) = delete;
   ~DiskstatsSource() override { CloseHandle(file_); }
@@ -194,20 +166,16 @@ class DiskstatsSource final : public DiskRateSource {
   // repeats read() until the buffer is full or the file ends: a ReadFile that
   // leaves the buffer short has met the end, and no second one must say so.
   std::string_view ReadAll() {
+    if (!SetFilePointerEx(file_, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) throw RuntimeError(ReadError(GetLastError()));
     std::size_t used = 0;
     for (;;) {
       if (used == buffer_.size()) {
         if (used >= kMaxDiskstatsBytes) throw RuntimeError(std::string(kDiskstatsPath) + " does not end");
         buffer_.resize(std::max<std::size_t>(4096, buffer_.size() * 2));  // only while the file outgrows it
       }
-      const auto want = static_cast<ULONG>(buffer_.size() - used);
-      IO_STATUS_BLOCK io{};
-      LARGE_INTEGER at{};
-      at.QuadPart = static_cast<LONGLONG>(used);
-      const LONG status = reader_.read(file_, nullptr, nullptr, nullptr, &io, buffer_.data() + used, want, &at, nullptr);
-      if (status == kStatusEndOfFile) return {buffer_.data(), used};
-      if (status < 0) throw RuntimeError(ReadError(reader_.to_win32(status)));
-      const auto got = static_cast<std::size_t>(io.Information);
+      DWORD got = 0;
+      const auto want = static_cast<DWORD>(buffer_.size() - used);
+      if (!ReadFile(file_, buffer_.data() + used, want, &got, nullptr)) throw RuntimeError(ReadError(GetLastError()));
       used += got;
       if (got < want) return {buffer_.data(), used};
     }
@@ -222,7 +190,6 @@ class DiskstatsSource final : public DiskRateSource {
   }
 
   HANDLE file_;
-  NtReader reader_;
   std::vector<std::string> disks_;
   std::vector<DiskTransfers> counts_;
   DiskRate rate_;
@@ -238,15 +205,10 @@ std::unique_ptr<DiskRateSource> OpenDiskstatsSource(std::vector<std::string> dis
     const DWORD error = GetLastError();
     throw RuntimeError(std::string("Cannot open ") + kDiskstatsPath + ": " + WindowsErrorText(error));
   }
-  const NtReader reader = FindNtReader();
-  if (reader.read == nullptr || reader.to_win32 == nullptr) {
-    CloseHandle(file);
-    throw RuntimeError(std::string("Cannot read ") + kDiskstatsPath + ": ntdll has no NtReadFile");
-  }
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
-  auto source = std::make_unique<DiskstatsSource>(file, reader, std::move(disks),
-                                                  static_cast<std::uint64_t>(frequency.QuadPart));
+  auto source =
+      std::make_unique<DiskstatsSource>(file, std::move(disks), static_cast<std::uint64_t>(frequency.QuadPart));
   source->Check();
   return source;
 }
