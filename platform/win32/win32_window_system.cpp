@@ -213,15 +213,16 @@ std::wstring Win32WindowSystem::Text(ControlId id) {
 
 void Win32WindowSystem::SetText(ControlId id, const std::wstring& text) {
   HWND hwnd = control(id);
-  controls_.at(id).text.reset();
+  Control& box = controls_.at(id);
+  box.text.reset();
   const std::string ansi = ToAnsiCp(text);
   if (!SetWindowTextA(hwnd, ansi.c_str())) throw RuntimeError("cannot set the text");
-  Control& box = controls_.at(id);  // looked up again: the box's notifications ran handlers
   // A box holds printable text as given, in the code page's spelling: kept,
   // it spares the next sample two messages to the box (under Wine, each
   // passes the tooltip's subclass, a server round trip or three). Anything
   // else is read back.
-  const bool printable = std::all_of(ansi.begin(), ansi.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x20; });
+  const bool printable =
+      std::all_of(ansi.begin(), ansi.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x20; });
   if (box.text_box && printable) box.text = FromAnsiCp(ansi);
 }
 
