@@ -96,7 +96,7 @@ void frMain::HandleDiskSample() {
   // The counter is asked anew for the text, for the decision and for the
   // hold, never kept: with a monitor whose value moves between the three, each
   // step follows its own reading.
-  const std::wstring text = RateText(Reading(), platform_.locale.DecimalSeparator());
+  const std::wstring text = RateText(Reading(), [this] { return platform_.locale.DecimalSeparator(); });
   // Judged against what the box shows now (the user may have typed into it):
   // an unchanged text costs a server round trip for nothing.
   if (windows_.Text(settings->txtDisp) != text) windows_.SetText(settings->txtDisp, text);

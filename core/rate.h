@@ -2,8 +2,8 @@
 // txtDisp and into the length of a flash.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
-#include <string_view>
 
 namespace np {
 
@@ -14,7 +14,9 @@ namespace np {
 // leading zero below 1 ("0.25"); others take the exponent form
 // "1.5E+15" / "2E-7": a sign, then the exponent without leading zeros.
 // Not-a-number and infinities read "NaN", "Infinity", "-Infinity".
-std::wstring RateText(double reading, std::wstring_view separator);
+// `separator` is asked for only when the text has one: the idle "0" and
+// every other whole number need no look into the user's locale.
+std::wstring RateText(double reading, const std::function<std::wstring()>& separator);
 
 // The longest flash. The program's one thread sleeps through a flash, and a
 // fast disk under load counts tens of thousands of transfers a second: held

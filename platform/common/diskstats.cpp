@@ -1,4 +1,4 @@
-// Disk transfers per second from Linux's /proc/diskstats text.
+// Disk transfers per second from Linux's block statistics.
 #include "platform/common/diskstats.h"
 
 #include <algorithm>
@@ -9,10 +9,10 @@ namespace np {
 
 namespace {
 
-// Field numbers as the kernel's iostats documentation counts them:
-// 1 major, 2 minor, 3 name, 4 reads completed, ..., 8 writes completed.
-constexpr int kReadsField = 4;
-constexpr int kWritesField = 8;
+// Field numbers of a stat line as the kernel's iostats documentation counts
+// them: 1 reads completed, ..., 5 writes completed.
+constexpr int kReadsField = 1;
+constexpr int kWritesField = 5;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -36,7 +36,6 @@ std::optional<std::uint64_t> ParseCount(std::string_view word) {
   return value;
 }
 
-// `rest` holds the fields after the name.
 DiskTransfers ParseTransfers(std::string_view rest) {
   std::uint64_t reads = 0, writes = 0;
   for (int field = kReadsField; field <= kWritesField; ++field) {
@@ -49,25 +48,12 @@ DiskTransfers ParseTransfers(std::string_view rest) {
   return reads + writes;
 }
 
-void ReadLine(std::string_view line, std::span<const std::string> disks, std::span<DiskTransfers> out) {
-  const std::string_view major = NextWord(line), minor = NextWord(line), name = NextWord(line);
-  const auto disk = std::find(disks.begin(), disks.end(), name);
-  if (disk == disks.end()) return;
-  DiskTransfers& slot = out[static_cast<std::size_t>(disk - disks.begin())];
-  if (slot || !ParseCount(major) || !ParseCount(minor)) return;  // the first good line of a name wins
-  slot = ParseTransfers(line);
-}
-
 }  // namespace
 
-std::size_t ReadDiskTransfers(std::string_view text, std::span<const std::string> disks, std::span<DiskTransfers> out) {
-  std::fill(out.begin(), out.end(), std::nullopt);
-  if (out.size() < disks.size()) disks = disks.first(out.size());
-  // The kernel ends every line with a newline; a last line without one was cut short.
-  for (std::size_t end = 0; (end = text.find('\n')) != std::string_view::npos; text.remove_prefix(end + 1)) {
-    ReadLine(text.substr(0, end), disks, out);
-  }
-  return static_cast<std::size_t>(std::count_if(out.begin(), out.end(), [](const auto& c) { return c.has_value(); }));
+DiskTransfers ReadStatTransfers(std::string_view text) {
+  const std::size_t end = text.find('\n');
+  if (end == std::string_view::npos) return std::nullopt;
+  return ParseTransfers(text.substr(0, end));
 }
 
 DiskRate::DiskRate(std::size_t disk_count, std::uint64_t ticks_per_second)

@@ -1,5 +1,6 @@
-// Disk transfers per second from Linux's /proc/diskstats text: the parser and the rate.
-// Portable, so the rules can be tested natively; the Wine source feeds it.
+// Disk transfers per second from Linux's block statistics, one disk's
+// /sys/block/<name>/stat at a time: the parser and the rate. Portable, so the
+// rules can be tested natively; the Wine source feeds it.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -15,10 +16,10 @@ namespace np {
 // missing, cut short or unreadable.
 using DiskTransfers = std::optional<std::uint64_t>;
 
-// Fills out[i] for disks[i] from one /proc/diskstats text (out.size() ==
-// disks.size()). Names match whole words only: "vda" never takes "vda1".
-// Returns how many disks were read. Never reads outside the text.
-std::size_t ReadDiskTransfers(std::string_view text, std::span<const std::string> disks, std::span<DiskTransfers> out);
+// Reads plus writes completed from the text of one disk's stat file: a single
+// line of counters in the kernel's iostats order, ended by a newline (a line
+// without one was cut short). Never reads outside the text.
+DiskTransfers ReadStatTransfers(std::string_view text);
 
 // Turns successive per-disk counts into transfers per second. Each disk adds
 // the growth of its own counter, and only when it was read in both samples: a

@@ -1,11 +1,11 @@
-// The two disk rate sources: PDH on Windows, the host's /proc/diskstats under Wine.
+// The two disk rate sources: PDH on Windows, the host's /sys/block under Wine.
 #include "platform/win32/win32_disk_sources.h"
 
 #include <windows.h>
 #include <pdh.h>
 #include <pdhmsg.h>
+#include <winternl.h>
 
-#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -62,7 +62,7 @@ class PdhSource final : public DiskRateSource {
     PDH_FMT_COUNTERVALUE value{};
     const auto status = static_cast<DWORD>(PdhGetFormattedCounterValue(counter_, PDH_FMT_DOUBLE, nullptr, &value));
     // A raw counter that went back (wrapped, or its disk came back) has no rate
-    // for that interval: 0, as the diskstats source does.
+    // for that interval: 0, as the /sys/block source does.
     if (status == PDH_CALC_NEGATIVE_DENOMINATOR || status == PDH_CALC_NEGATIVE_TIMEBASE ||
         status == PDH_CALC_NEGATIVE_VALUE) {
       return 0;
@@ -100,10 +100,25 @@ std::unique_ptr<DiskRateSource> OpenPdhSource(const std::string& english_counter
 
 namespace {
 
-constexpr char kDiskstatsPath[] = "Z:\\proc\\diskstats";
 constexpr char kSysBlock[] = "Z:\\sys\\block";
-// Far beyond any real diskstats (about 150 bytes a device); stops a runaway read.
-constexpr std::size_t kMaxDiskstatsBytes = 16u << 20;
+// A stat line is some 17 numbers; sysfs hands over an attribute whole, in one
+// read, and never more than a page.
+constexpr ULONG kStatBytes = 4096;
+
+// NtReadFile at an offset: one pread (and the seek after it) where a seek and
+// ReadFile take a seek and two reads, the second to meet the end. Wine's ntdll
+// has it; this source runs only there.
+using NtReadFileFn = LONG(WINAPI*)(HANDLE, HANDLE, void*, void*, IO_STATUS_BLOCK*, void*, ULONG, LARGE_INTEGER*,
+                                   ULONG*);
+
+NtReadFileFn NtReadFileEntry() {
+  const auto entry = reinterpret_cast<NtReadFileFn>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtReadFile")));
+  if (entry == nullptr) throw RuntimeError("ntdll.dll has no NtReadFile");
+  return entry;
+}
+
+std::string StatPath(const std::string& disk) { return std::string(kSysBlock) + "\\" + disk + "\\stat"; }
 
 }  // namespace
 
@@ -137,85 +152,90 @@ std::string JoinNames(const std::vector<std::string>& names) {
   return joined;
 }
 
-class DiskstatsSource final : public DiskRateSource {
+// Each disk's own stat file, not /proc/diskstats: the kernel then counts the
+// watched disks alone, where diskstats makes it count every loop and zram
+// device at each sample too.
+class SysBlockSource final : public DiskRateSource {
  public:
-  DiskstatsSource(HANDLE file, std::vector<std::string> disks, std::uint64_t ticks_per_second)
-      : file_(file), disks_(std::move(disks)), counts_(disks_.size()), rate_(disks_.size(), ticks_per_second) {}
-  DiskstatsSource(const DiskstatsSource&) = delete;
-  DiskstatsSource& operator=(const DiskstatsSource&) = delete;
-  ~DiskstatsSource() override { CloseHandle(file_); }
+  SysBlockSource(std::vector<HANDLE> files, std::vector<std::string> disks, std::uint64_t ticks_per_second)
+      : read_(NtReadFileEntry()),
+        files_(std::move(files)),
+        disks_(std::move(disks)),
+        counts_(disks_.size()),
+        rate_(disks_.size(), ticks_per_second) {}
+  SysBlockSource(const SysBlockSource&) = delete;
+  SysBlockSource& operator=(const SysBlockSource&) = delete;
+  ~SysBlockSource() override {
+    for (HANDLE file : files_) CloseHandle(file);
+  }
 
   void Collect() override {
-    const std::string_view text = ReadAll();
+    ReadAll();
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    ReadDiskTransfers(text, disks_, counts_);
     if (!rate_.Add(counts_, static_cast<std::uint64_t>(now.QuadPart))) throw RuntimeError(NoDiskMessage());
   }
 
   double Value() override { return rate_.Value(); }
 
-  // A trial read at opening, so that a file without our disks fails there, once.
+  // A trial read at opening, so that disks without readable counters fail there, once.
   void Check() {
-    if (ReadDiskTransfers(ReadAll(), disks_, counts_) == 0) throw RuntimeError(NoDiskMessage());
+    if (ReadAll() == 0) throw RuntimeError(NoDiskMessage());
   }
 
  private:
-  // The file stays open; each sample reads it again from the start. One
-  // read() of the kernel's generated text stops at a page, but Wine's ReadFile
-  // repeats read() until the buffer is full or the file ends: a ReadFile that
-  // leaves the buffer short has met the end, and no second one must say so.
-  std::string_view ReadAll() {
-    if (!SetFilePointerEx(file_, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) throw RuntimeError(ReadError(GetLastError()));
-    std::size_t used = 0;
-    for (;;) {
-      if (used == buffer_.size()) {
-        if (used >= kMaxDiskstatsBytes) throw RuntimeError(std::string(kDiskstatsPath) + " does not end");
-        buffer_.resize(std::max<std::size_t>(4096, buffer_.size() * 2));  // only while the file outgrows it
-      }
-      DWORD got = 0;
-      const auto want = static_cast<DWORD>(buffer_.size() - used);
-      if (!ReadFile(file_, buffer_.data() + used, want, &got, nullptr)) throw RuntimeError(ReadError(GetLastError()));
-      used += got;
-      if (got < want) return {buffer_.data(), used};
+  // A disk whose file fails to read (gone with its device) counts as unread;
+  // the rate follows the others.
+  std::size_t ReadAll() {
+    std::size_t read = 0;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      IO_STATUS_BLOCK status{};
+      LARGE_INTEGER start{};  // each sample reads the file again from its start
+      const bool ok = read_(files_[i], nullptr, nullptr, nullptr, &status, buffer_, kStatBytes, &start, nullptr) >= 0;
+      counts_[i] = ok ? ReadStatTransfers({buffer_, status.Information}) : std::nullopt;
+      read += counts_[i].has_value();
     }
-  }
-
-  static std::string ReadError(DWORD error) {
-    return std::string("Cannot read ") + kDiskstatsPath + ": " + WindowsErrorText(error);
+    return read;
   }
 
   std::string NoDiskMessage() const {
-    return std::string(kDiskstatsPath) + " holds no readable line for any of the disks " + JoinNames(disks_);
+    return std::string(kSysBlock) + " holds no readable stat line for any of the disks " + JoinNames(disks_);
   }
 
-  HANDLE file_;
+  NtReadFileFn read_;
+  std::vector<HANDLE> files_;
   std::vector<std::string> disks_;
   std::vector<DiskTransfers> counts_;
   DiskRate rate_;
-  std::vector<char> buffer_;
+  char buffer_[kStatBytes];
 };
 
 }  // namespace
 
-std::unique_ptr<DiskRateSource> OpenDiskstatsSource(std::vector<std::string> disks) {
-  HANDLE file = CreateFileA(kDiskstatsPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    throw RuntimeError(std::string("Cannot open ") + kDiskstatsPath + ": " + WindowsErrorText(error));
+std::unique_ptr<DiskRateSource> OpenSysBlockSource(std::vector<std::string> disks) {
+  std::vector<HANDLE> files;
+  for (const std::string& disk : disks) {
+    const std::string path = StatPath(disk);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      for (HANDLE opened : files) CloseHandle(opened);
+      throw RuntimeError("Cannot open " + path + ": " + WindowsErrorText(error));
+    }
+    files.push_back(file);
   }
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
-  auto source =
-      std::make_unique<DiskstatsSource>(file, std::move(disks), static_cast<std::uint64_t>(frequency.QuadPart));
+  auto source = std::make_unique<SysBlockSource>(std::move(files), std::move(disks),
+                                                 static_cast<std::uint64_t>(frequency.QuadPart));
   source->Check();
   return source;
 }
 
 std::unique_ptr<DiskRateSource> Win32DiskRateSources::Open() {
   try {
-    return RunningUnderWine() ? OpenDiskstatsSource(ListWholeDisks()) : OpenPdhSource(kDiskTransfersCounter);
+    return RunningUnderWine() ? OpenSysBlockSource(ListWholeDisks()) : OpenPdhSource(kDiskTransfersCounter);
   } catch (const RuntimeError& e) {
     throw RuntimeError(std::string("The disk activity counter is not available: ") + e.what());
   }

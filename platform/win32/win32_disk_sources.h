@@ -1,4 +1,4 @@
-// Where the disk transfer rate comes from: Windows' PDH, or under Wine the host's /proc/diskstats.
+// Where the disk transfer rate comes from: Windows' PDH, or under Wine the host's /sys/block.
 #pragma once
 #include <memory>
 #include <string>
@@ -9,7 +9,7 @@
 
 namespace np {
 
-// True when ntdll is Wine's: only then does the host's /proc/diskstats exist.
+// True when ntdll is Wine's: only then does the host's /sys/block exist.
 bool RunningUnderWine();
 
 // The disk rate is kDiskTransfersCounter; the path is a parameter so that
@@ -21,12 +21,12 @@ std::unique_ptr<DiskRateSource> OpenPdhSource(const std::string& english_counter
 // there are none.
 std::vector<std::string> ListWholeDisks();
 
-// Reads plus writes per second on the given disks, through the host's
-// Z:\proc\diskstats. Throws RuntimeError with the reason.
-std::unique_ptr<DiskRateSource> OpenDiskstatsSource(std::vector<std::string> disks);
+// Reads plus writes per second on the given disks, through each one's
+// Z:\sys\block\<name>\stat. Throws RuntimeError with the reason.
+std::unique_ptr<DiskRateSource> OpenSysBlockSource(std::vector<std::string> disks);
 
 // The program's source: kDiskTransfersCounter from PDH, or under Wine, whose
-// PDH has no disk counters, the host's diskstats.
+// PDH has no disk counters, the host's block statistics.
 class Win32DiskRateSources final : public DiskRateSources {
  public:
   std::unique_ptr<DiskRateSource> Open() override;

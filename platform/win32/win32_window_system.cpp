@@ -45,9 +45,12 @@ int ScreenDpi() {
   return dpi > 0 ? dpi : 96;
 }
 
-// Hands every message of our dialog-like windows to the dialog manager, which
-// moves between their controls on Tab and arrow keys; true when it took the message.
+// Hands the keyboard messages of our dialog-like windows to the dialog
+// manager, which moves between their controls on Tab and arrow keys; true when
+// it took the message. Only keys: for any other message it just dispatches, and
+// the timer's tick is not worth two window lookups.
 bool DialogManagerTook(MSG& msg) {
+  if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
   HWND root = GetAncestor(msg.hwnd, GA_ROOT);
   return root != nullptr && (GetWindowLongPtrA(root, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0 &&
          IsDialogMessageA(root, &msg);

@@ -4,9 +4,9 @@
 //   np_host about                          the About window: where it is, its colours, and when it rests
 //   np_host about-cycles <hidden> <shown>  its handles, GDI objects and memory over that many makings and closings
 //   np_host late-click                     a check box made after 0xFFFF other controls, clicked
-//   np_host source pdh <english counter path> <n> | diskstats <n>
+//   np_host source pdh <english counter path> <n> | sysblock <n>
 //                                          a disk rate source, sampled n times 100 ms apart;
-//                                          diskstats first prints the disks it watches
+//                                          sysblock first prints the disks it watches
 #include <windows.h>
 
 #include <commctrl.h>
@@ -31,7 +31,7 @@ namespace {
 // others, which prove the same calls.
 int Source(int argc, char** argv) {
   const std::string kind = argc > 0 ? argv[0] : "";
-  if (!((kind == "pdh" && argc == 3) || (kind == "diskstats" && argc == 2))) return 2;
+  if (!((kind == "pdh" && argc == 3) || (kind == "sysblock" && argc == 2))) return 2;
   std::printf("wine=%d\n", np::RunningUnderWine() ? 1 : 0);
   try {
     std::unique_ptr<np::DiskRateSource> source;
@@ -43,7 +43,7 @@ int Source(int argc, char** argv) {
       std::string names;
       for (const std::string& disk : disks) names += (names.empty() ? "" : ",") + disk;
       std::printf("disks=%s\n", names.c_str());
-      source = np::OpenDiskstatsSource(std::move(disks));
+      source = np::OpenSysBlockSource(std::move(disks));
     }
     for (int i = std::atoi(argv[argc - 1]); i > 0; --i) {
       source->Collect();

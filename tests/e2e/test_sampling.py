@@ -138,12 +138,13 @@ def whole_disks():
 
 
 def test_a_lost_counter_is_told_in_a_warning_box(desktop):
-    # Under Wine the counter is Z:\proc\diskstats, kept open. Started from a Z:
-    # of the test's own, pellumin keeps a copy open, which is then emptied.
+    # Under Wine the counter is each whole disk's Z:\sys\block\<disk>\stat,
+    # kept open. Started from a Z: of the test's own, pellumin keeps copies
+    # open, which are then emptied.
     w, root = desktop.watcher, tempfile.mkdtemp(dir=desktop.tmp)
-    os.mkdir(os.path.join(root, "proc"))
-    shutil.copyfile("/proc/diskstats", os.path.join(root, "proc", "diskstats"))
-    os.symlink("/sys", os.path.join(root, "sys"))
+    for disk in whole_disks():
+        os.makedirs(os.path.join(root, "sys", "block", disk, "device"))
+        shutil.copyfile(f"/sys/block/{disk}/stat", os.path.join(root, "sys", "block", disk, "stat"))
     shutil.copy(os.path.join(desktop.bin_dir, "pellumin.exe"), root)
     z = os.path.join(desktop.env["WINEPREFIX"], "dosdevices", "z:")
     was = os.readlink(z)
@@ -155,9 +156,10 @@ def test_a_lost_counter_is_told_in_a_warning_box(desktop):
     finally:
         os.remove(z)
         os.symlink(was, z)
-    open(os.path.join(root, "proc", "diskstats"), "w").close()
+    for disk in whole_disks():
+        open(os.path.join(root, "sys", "block", disk, "stat"), "w").close()
     box = desktop.probe("box", "Norvane Pellumin", HOLD_S * 1000)
-    text, lead = box.pop("text", ""), "Run-time error: Z:\\proc\\diskstats holds no readable line for any of the disks "
+    text, lead = box.pop("text", ""), "Run-time error: Z:\\sys\\block holds no readable stat line for any of the disks "
     assert text.startswith(lead) and sorted(text[len(lead):].split(", ")) == whole_disks(), (text, box)
     assert box == {"caption": "Norvane Pellumin", "buttons": "1:OK", "icon": "exclamation"}
     desktop.end(proc)
@@ -167,8 +169,8 @@ def test_a_lost_counter_is_told_in_a_warning_box(desktop):
 @pytest.mark.parametrize("args, want", [
     (["pdh", r"\Processor(_Total)\% Processor Time", "3"], "value"),
     (["pdh", r"\PhysicalDisk(_Total)\Disk Transfers/sec", "1"], "no such counter"),  # Wine has none
-    (["diskstats", "3"], "value"),
-], ids=["pdh-processor", "pdh-disk", "diskstats"])
+    (["sysblock", "3"], "value"),
+], ids=["pdh-processor", "pdh-disk", "sysblock"])
 def test_rate_sources_under_wine(desktop, args, want):
     code, out = desktop.run(os.path.join(desktop.bin_dir, "np_host.exe"), "source", *args)
     assert code == 0 and "wine=1" in out, out
@@ -177,5 +179,5 @@ def test_rate_sources_under_wine(desktop, args, want):
         assert len(values) == int(args[-1]) and "error=" not in out, out
     else:
         assert want in out, out
-    if args[0] == "diskstats":
+    if args[0] == "sysblock":
         assert sorted(fields(out)["disks"].split(",")) == whole_disks(), out

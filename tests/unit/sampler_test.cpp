@@ -32,7 +32,9 @@ TEST(RateText, IsTheStandardConversionWithTheUsersSeparator) {
       {-4.75, L".", L"-4.75"},                {2.5, L",", L"2,5"},
       {1.5e20, L",", L"1,5E+20"},             {kNaN, L".", L"NaN"},
       {-kInf, L".", L"-Infinity"}};
-  for (const Case& c : cases) EXPECT_EQ(RateText(c.reading, c.separator), c.text) << c.reading;
+  for (const Case& c : cases) {
+    EXPECT_EQ(RateText(c.reading, [&] { return std::wstring(c.separator); }), c.text) << c.reading;
+  }
 }
 
 TEST(HoldMs, RoundsToEvenAndHoldsAtMostASecond) {
@@ -72,7 +74,8 @@ TEST_F(SampleTest, TheFirstReadingIsShownTheSecondDecidesTheThirdHolds) {
     const wchar_t* text;
     int readings_taken;
     std::vector<std::uint32_t> sleeps;
-  } cases[] = {{{5, 0}, L"5", 2, {}}, {{0, 7, 33.4}, L"0", 3, {33}}};
+  } cases[] = {{{5, 0}, L"5", 2, {}}, {{0, 7, 33.4}, L"0", 3, {33}}, {{2.5, 0}, L"2,5", 2, {}}};
+  fake.locale.separator = L",";  // the user's
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.readings));
     fake.log.Clear();
