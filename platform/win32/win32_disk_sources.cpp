@@ -207,7 +207,7 @@ class SysBlockSource final : public DiskRateSource {
   std::vector<std::string> disks_;
   std::vector<DiskTransfers> counts_;
   DiskRate rate_;
-  char buffer_[kStatBytes];
+  char buffer_[kStatBytes] = {};
 };
 
 }  // namespace
