@@ -157,8 +157,9 @@ std::string JoinNames(const std::vector<std::string>& names) {
 // device at each sample too.
 class SysBlockSource final : public DiskRateSource {
  public:
-  SysBlockSource(std::vector<HANDLE> files, std::vector<std::string> disks, std::uint64_t ticks_per_second)
-      : read_(NtReadFileEntry()),
+  SysBlockSource(NtReadFileFn read, std::vector<HANDLE> files, std::vector<std::string> disks,
+                 std::uint64_t ticks_per_second)
+      : read_(read),
         files_(std::move(files)),
         disks_(std::move(disks)),
         counts_(disks_.size()),
@@ -213,6 +214,7 @@ class SysBlockSource final : public DiskRateSource {
 }  // namespace
 
 std::unique_ptr<DiskRateSource> OpenSysBlockSource(std::vector<std::string> disks) {
+  const NtReadFileFn read = NtReadFileEntry();
   std::vector<HANDLE> files;
   for (const std::string& disk : disks) {
     const std::string path = StatPath(disk);
@@ -227,7 +229,7 @@ std::unique_ptr<DiskRateSource> OpenSysBlockSource(std::vector<std::string> disk
   }
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
-  auto source = std::make_unique<SysBlockSource>(std::move(files), std::move(disks),
+  auto source = std::make_unique<SysBlockSource>(read, std::move(files), std::move(disks),
                                                  static_cast<std::uint64_t>(frequency.QuadPart));
   source->Check();
   return source;
