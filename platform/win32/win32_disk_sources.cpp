@@ -214,7 +214,7 @@ class SysBlockSource final : public DiskRateSource {
 }  // namespace
 
 std::unique_ptr<DiskRateSource> OpenSysBlockSource(std::vector<std::string> disks) {
-  const NtReadFileFn read = NtReadFileEntry();
+  NtReadFileFn read = NtReadFileEntry();
   std::vector<HANDLE> files;
   for (const std::string& disk : disks) {
     const std::string path = StatPath(disk);
