@@ -17,5 +17,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
   np::Win32Platform win32(instance);
   np::Program program(win32.platform);
   if (!program.Start()) return 1;
-  return np::RunMessageLoop();
+  return win32.windows.RunMessageLoop();
 }

@@ -26,12 +26,16 @@ void WindowTooltip::Add(UINT flags, UINT_PTR id, const RECT& bounds, const std::
   std::string ansi = ToAnsiCp(text);
   TOOLINFOA info{};
   info.cbSize = TTTOOLINFOA_V2_SIZE;  // accepted by every common-controls version
-  info.uFlags = TTF_SUBCLASS | flags;
+  info.uFlags = flags;  // mouse messages come by Relay, not by subclassing the tool
   info.hwnd = owner_;
   info.uId = id;
   info.rect = bounds;
   info.lpszText = ansi.data();  // the tooltip keeps a copy
   if (!SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info))) errors_.Report("cannot add a tooltip");
+}
+
+void WindowTooltip::Relay(const MSG& msg) {
+  if (tooltip_ != nullptr) SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
 }
 
 }  // namespace np

@@ -21,6 +21,10 @@ class WindowTooltip {
   void AddChild(HWND child, const std::wstring& text);
   // The tip of the owner's area `bounds`, a drawn control known by `id`.
   void AddArea(UINT_PTR id, const RECT& bounds, const std::wstring& text);
+  // A mouse message for the owner or one of its children. Relayed, not
+  // subclassed: a subclassed control pays a property lookup on every message
+  // it gets, and under Wine each is a server round trip.
+  void Relay(const MSG& msg);
 
  private:
   void Add(UINT flags, UINT_PTR id, const RECT& bounds, const std::wstring& text);

@@ -221,9 +221,8 @@ void Win32WindowSystem::SetText(ControlId id, const std::wstring& text) {
   const std::string ansi = ToAnsiCp(text);
   if (!SetWindowTextA(hwnd, ansi.c_str())) throw RuntimeError("cannot set the text");
   // A box holds printable text as given, in the code page's spelling: kept,
-  // it spares the next sample two messages to the box (under Wine, each
-  // passes the tooltip's subclass, a server round trip or three). Anything
-  // else is read back.
+  // it spares the next sample two messages to the box. Anything else is read
+  // back.
   const bool printable =
       std::all_of(ansi.begin(), ansi.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x20; });
   if (box.text_box && printable) box.text = FromAnsiCp(ansi);
@@ -311,14 +310,23 @@ void Win32WindowSystem::CloseByUser(const Window& w) {
   events->OnUserClosed();
 }
 
-int RunMessageLoop() {
+int Win32WindowSystem::RunMessageLoop() {
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     if (DialogManagerTook(msg)) continue;
+    RelayToTooltip(msg);
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
   return static_cast<int>(msg.wParam);
+}
+
+void Win32WindowSystem::RelayToTooltip(const MSG& msg) {
+  if (msg.message < WM_MOUSEFIRST || msg.message > WM_MOUSELAST) return;
+  HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+  for (auto& entry : windows_) {
+    if (entry.second.hwnd == root) entry.second.tooltip->Relay(msg);
+  }
 }
 
 }  // namespace np

@@ -43,6 +43,9 @@ class Win32WindowSystem final : public WindowSystem {
   void SetForegroundWindow(WindowId form) override;
   int PopupMenu(WindowId host, const std::vector<MenuItem>& items, int default_id) override;
 
+  // The thread's message loop, until WM_QUIT; returns its exit code.
+  int RunMessageLoop();
+
  private:
   struct Window {
     Win32WindowSystem* system = nullptr;
@@ -57,9 +60,8 @@ class Win32WindowSystem final : public WindowSystem {
   struct Control {
     WindowId form = 0;
     HWND hwnd = nullptr;  // nullptr for a drawn control
-    // What a text box shows, read once and kept until it reports a change: each
-    // message to the box also passes its tooltip's subclass, and under Wine
-    // that costs server round trips on every 30 ms sample.
+    // What a text box shows, read once and kept until it reports a change:
+    // the sample every 30 ms asks for it.
     bool text_box = false;
     std::optional<std::wstring> text{};
   };
@@ -69,6 +71,7 @@ class Win32WindowSystem final : public WindowSystem {
   static std::optional<LRESULT> OnDrawnMessage(Window& window, UINT msg, WPARAM wparam, LPARAM lparam);
   static void OnButtonUp(Window& window, MouseButton button, POINT at);
   void CloseByUser(const Window& window);
+  void RelayToTooltip(const MSG& msg);
   template <class AddFn>
   ControlId AddDrawn(WindowId form, AddFn add);
   DrawnControls& drawn(ControlId id);
@@ -92,8 +95,5 @@ class Win32WindowSystem final : public WindowSystem {
   WindowId next_window_ = 1;
   ControlId next_control_ = 100;  // child ids below 100 are left to the dialog manager (IDOK, ...)
 };
-
-// The thread's message loop, until WM_QUIT; returns its exit code.
-int RunMessageLoop();
 
 }  // namespace np

@@ -207,7 +207,7 @@ int About(np::Win32Platform& win32) {
   np::frAbout& about = *program.About().Get();
   PrintAboutWindow(reinterpret_cast<HWND>(win32.windows.Handle(about.Id())));
   AnimationWatch watch(win32.platform, about);
-  return np::RunMessageLoop();
+  return win32.windows.RunMessageLoop();
 }
 
 }  // namespace
@@ -224,5 +224,5 @@ int main(int argc, char** argv) {
   np::Program program(win32.platform);
   np::RunHandler(win32.errors, [&] { program.Settings().Show(); });
   Referrer referrer(win32.platform, program);
-  return np::RunMessageLoop();
+  return win32.windows.RunMessageLoop();
 }
