@@ -21,7 +21,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine_bench import prefix_pids  # noqa: E402
+from wine_bench import prefix_pids, wait_settled, wait_started  # noqa: E402
 from wine import HOLD_S, SETTINGS, Desktop, describe, wait_until, wine_tree  # noqa: E402
 
 TICK_S = 0.030
@@ -182,13 +182,15 @@ def account(desktop, server, name, cmd, settings, seconds, out_dir, profile_on):
     prefix = desktop.env["WINEPREFIX"]
     proc = desktop.spawn(*cmd)
     try:
+        if cmd[0].endswith("pellumin.exe"):
+            wait_started(desktop)
         if settings:
             desktop.pick(SETTINGS)
             wait_until(lambda: desktop.probe("form", "Settings", HOLD_S * 1000).get("visible") == "1", HOLD_S,
                        "the Settings window shown")
         desktop.xdotool("mousemove", 5, 5)
-        time.sleep(3)
         pids = wait_until(lambda: prefix_pids(prefix, os.path.basename(cmd[0]).lower()), 10, cmd[0])
+        wait_settled(pids)
         server_pid = server.proc.pid
         threads = tids(pids)
         s0, w0, t0 = switches(pids), switches([server_pid]), time.monotonic()

@@ -90,6 +90,24 @@ class Cost:
         self.total = self.prog_cpu + self.server_cpu
 
 
+def wait_started(desktop):
+    """Until pellumin's start-up is over: its first sample loads the hidden
+    Settings window, after the sweep and the tray icon. That can be 4 s after
+    the spawn when another instance was just killed."""
+    wait_until(lambda: desktop.probe("form", "Settings", HOLD_S * 1000).get("hwnd"), 30, "pellumin's start-up")
+
+
+def wait_settled(pids):
+    """Until a program's processes spend under 2% of a CPU for half a second
+    (idle, they spend 0.3%): what a start or a shown window set off is over."""
+    def settled():
+        before, t0 = sum(map(cpu_ns, pids)), time.monotonic()
+        time.sleep(0.5)
+        return (sum(map(cpu_ns, pids)) - before) / 1e9 < 0.02 * (time.monotonic() - t0)
+
+    wait_until(settled, 30, "a quiet half second", interval=0)
+
+
 def signal_all(pids, sig):
     for pid in pids:
         with contextlib.suppress(ProcessLookupError):  # a launcher may end before its program
@@ -104,14 +122,16 @@ def idle_pair(desktop, floor, ours, settings, seconds, rounds):
     a minute of the program and the wineserver) and the host's disk transfers a
     second in pellumin's turns (each one may flash)."""
     prefix, procs = desktop.env["WINEPREFIX"], [desktop.spawn(*floor), desktop.spawn(*ours)]
+    progs = [wait_until(lambda: prefix_pids(prefix, os.path.basename(cmd[0]).lower()), 10, cmd[0])
+             for cmd in (floor, ours)]
+    wait_started(desktop)
     if settings:  # opened as a user does, from the tray menu: pellumin's window is the active one
         desktop.pick(SETTINGS)
         wait_until(lambda: desktop.probe("form", "Settings", HOLD_S * 1000).get("visible") == "1", HOLD_S,
                    "the Settings window shown")
     desktop.xdotool("mousemove", 5, 5)  # off the tray: Wine's tray tracks a pointer over it
-    time.sleep(3)  # let start-up (the 1.8 s sweep) pass before measuring
-    progs = [wait_until(lambda: prefix_pids(prefix, os.path.basename(cmd[0]).lower()), 10, cmd[0])
-             for cmd in (floor, ours)]
+    for pids in progs:
+        wait_settled(pids)
     server = prefix_pids(prefix, "wineserver")
     costs, transfers = [], 0
     try:
