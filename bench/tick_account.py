@@ -21,7 +21,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine_bench import prefix_pids, wait_settled, wait_started  # noqa: E402
+from wine_bench import prefix_pids, settled_pids, wait_started  # noqa: E402
 from wine import HOLD_S, SETTINGS, Desktop, describe, wait_until, wine_tree  # noqa: E402
 
 TICK_S = 0.030
@@ -189,8 +189,7 @@ def account(desktop, server, name, cmd, settings, seconds, out_dir, profile_on):
             wait_until(lambda: desktop.probe("form", "Settings", HOLD_S * 1000).get("visible") == "1", HOLD_S,
                        "the Settings window shown")
         desktop.xdotool("mousemove", 5, 5)
-        pids = wait_until(lambda: prefix_pids(prefix, os.path.basename(cmd[0]).lower()), 10, cmd[0])
-        wait_settled(pids)
+        pids = settled_pids(prefix, cmd[0])
         server_pid = server.proc.pid
         threads = tids(pids)
         s0, w0, t0 = switches(pids), switches([server_pid]), time.monotonic()

@@ -97,15 +97,21 @@ def wait_started(desktop):
     wait_until(lambda: desktop.probe("form", "Settings", HOLD_S * 1000).get("hwnd"), 30, "pellumin's start-up")
 
 
-def wait_settled(pids):
-    """Until a program's processes spend under 2% of a CPU for half a second
-    (idle, they spend 0.3%): what a start or a shown window set off is over."""
+def settled_pids(prefix, exe):
+    """A program's processes, once they spend under 2% of a CPU for half a
+    second (idle, they spend 0.3%) and no new one came meanwhile: what a start
+    or a shown window set off is over. A 32-bit program gets a process of its
+    own after its 64-bit launcher's, and both are to be measured and stopped."""
+    name = os.path.basename(exe).lower()
+
     def settled():
+        pids = prefix_pids(prefix, name)
         before, t0 = sum(map(cpu_ns, pids)), time.monotonic()
         time.sleep(0.5)
-        return (sum(map(cpu_ns, pids)) - before) / 1e9 < 0.02 * (time.monotonic() - t0)
+        quiet = (sum(map(cpu_ns, pids)) - before) / 1e9 < 0.02 * (time.monotonic() - t0)
+        return pids if pids and quiet and prefix_pids(prefix, name) == pids else None
 
-    wait_until(settled, 30, "a quiet half second", interval=0)
+    return wait_until(settled, 30, f"{name} quiet for half a second", interval=0)
 
 
 def signal_all(pids, sig):
@@ -122,16 +128,13 @@ def idle_pair(desktop, floor, ours, settings, seconds, rounds):
     a minute of the program and the wineserver) and the host's disk transfers a
     second in pellumin's turns (each one may flash)."""
     prefix, procs = desktop.env["WINEPREFIX"], [desktop.spawn(*floor), desktop.spawn(*ours)]
-    progs = [wait_until(lambda: prefix_pids(prefix, os.path.basename(cmd[0]).lower()), 10, cmd[0])
-             for cmd in (floor, ours)]
     wait_started(desktop)
     if settings:  # opened as a user does, from the tray menu: pellumin's window is the active one
         desktop.pick(SETTINGS)
         wait_until(lambda: desktop.probe("form", "Settings", HOLD_S * 1000).get("visible") == "1", HOLD_S,
                    "the Settings window shown")
     desktop.xdotool("mousemove", 5, 5)  # off the tray: Wine's tray tracks a pointer over it
-    for pids in progs:
-        wait_settled(pids)
+    progs = [settled_pids(prefix, cmd[0]) for cmd in (floor, ours)]
     server = prefix_pids(prefix, "wineserver")
     costs, transfers = [], 0
     try:
