@@ -21,7 +21,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine_bench import prefix_pids, settled_pids, wait_started  # noqa: E402
+from wine_bench import prefix_pids, prefix_root, settled_pids, wait_started  # noqa: E402
 from wine import HOLD_S, SETTINGS, Desktop, describe, wait_until, wine_tree  # noqa: E402
 
 TICK_S = 0.030
@@ -251,7 +251,7 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         out_dir = args.out or tmp
         os.makedirs(out_dir, exist_ok=True)
-        desktop = Desktop(bin_dir, tmp)
+        desktop = Desktop(bin_dir, tmp, root=prefix_root())
         try:
             server = TracedServer(desktop, os.path.join(out_dir, "server.log"))
             # The session's first program starts its services (the tray among them): not a tick's cost.

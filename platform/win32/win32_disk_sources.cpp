@@ -6,6 +6,7 @@
 #include <pdhmsg.h>
 #include <winternl.h>
 
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -105,9 +106,10 @@ constexpr char kSysBlock[] = "Z:\\sys\\block";
 // read, and never more than a page.
 constexpr ULONG kStatBytes = 4096;
 
-// NtReadFile at an offset: one pread (and the seek after it) where a seek and
-// ReadFile take a seek and two reads, the second to meet the end. Wine's ntdll
-// has it; this source runs only there.
+// NtReadFile at an offset: one pread where a seek and ReadFile take a seek and
+// two reads, the second to meet the end. (ReadFile with an OVERLAPPED would
+// post a completion, a server request, at each read.) Wine's ntdll has it;
+// this source runs only there.
 using NtReadFileFn = LONG(WINAPI*)(HANDLE, HANDLE, void*, void*, IO_STATUS_BLOCK*, void*, ULONG, LARGE_INTEGER*,
                                    ULONG*);
 
@@ -190,13 +192,27 @@ class SysBlockSource final : public DiskRateSource {
   std::size_t ReadAll() {
     std::size_t read = 0;
     for (std::size_t i = 0; i < files_.size(); ++i) {
-      IO_STATUS_BLOCK status{};
-      LARGE_INTEGER start{};  // each sample reads the file again from its start
-      const bool ok = read_(files_[i], nullptr, nullptr, nullptr, &status, buffer_, kStatBytes, &start, nullptr) >= 0;
-      counts_[i] = ok ? ReadStatTransfers({buffer_, status.Information}) : std::nullopt;
+      const std::optional<std::size_t> got = ReadFromStart(files_[i]);
+      counts_[i] = got ? ReadStatTransfers({buffer_, *got}) : std::nullopt;
       read += counts_[i].has_value();
     }
     return read;
+  }
+
+  // The handle is overlapped: a read at an offset then leaves no file pointer
+  // to move, which is a seek after each pread. Wine says such a read is
+  // pending though it filled the block already; the wait is for when it has not.
+  std::optional<std::size_t> ReadFromStart(HANDLE file) {
+    IO_STATUS_BLOCK status{};
+    status.Status = static_cast<LONG>(STATUS_PENDING);
+    LARGE_INTEGER start{};
+    LONG result = read_(file, nullptr, nullptr, nullptr, &status, buffer_, kStatBytes, &start, nullptr);
+    if (result == static_cast<LONG>(STATUS_PENDING)) {
+      if (status.Status == static_cast<LONG>(STATUS_PENDING)) WaitForSingleObject(file, INFINITE);
+      result = status.Status;
+    }
+    if (result < 0) return std::nullopt;
+    return status.Information;
   }
 
   std::string NoDiskMessage() const {
@@ -219,7 +235,7 @@ std::unique_ptr<DiskRateSource> OpenSysBlockSource(std::vector<std::string> disk
   for (const std::string& disk : disks) {
     const std::string path = StatPath(disk);
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                              nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
       for (HANDLE opened : files) CloseHandle(opened);

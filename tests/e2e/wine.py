@@ -144,12 +144,13 @@ def locks_agree(w, keys, want):
 
 
 class Desktop:
-    def __init__(self, bin_dir, artifacts):
+    def __init__(self, bin_dir, artifacts, root=None):
+        """`root`: where the prefix goes (by default the system's temporary folder)."""
         self.bin_dir, self.artifacts = bin_dir, artifacts
         # A 32-bit program on a 64-bit system has a registry view of its own
         # under HKLM\SOFTWARE (WOW6432Node): the tests use the program's.
         self.view = ["/reg:32"] if is_32bit(os.path.join(bin_dir, "pellumin.exe")) else []
-        self.tmp = tempfile.mkdtemp(prefix="e2e-wine-")
+        self.tmp = tempfile.mkdtemp(prefix="e2e-wine-", dir=root)
         self.children, self.xvfb, self.watcher, self.env, self.starts = [], None, None, None, 0
         try:
             self._start_xvfb()
