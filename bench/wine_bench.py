@@ -171,6 +171,7 @@ def print_idle_costs(desktop, bin_dir, seconds, rounds, starts):
     bare, exe = f"{bin_dir}/np_bare_timer.exe", f"{bin_dir}/pellumin.exe"
     pairs = {"as started": ([bare], [exe], False), "Settings shown": ([bare, "settings"], [exe], True)}
     os.sync()  # the new prefix's files reach the disk now, not as transfers in the first turns
+    print(f"the session's prefix is in {os.path.dirname(os.path.dirname(desktop.env['WINEPREFIX']))}", flush=True)
     print(f"idle cost, CPU s a minute (program + wineserver), {starts} starts of {rounds} rounds of "
           f"{seconds:g} s turns per pair (target: pellumin within 1.10x its floor, wake-ups within 10% of its):", flush=True)
     got = {name: ([], 0.0) for name in pairs}
