@@ -127,13 +127,27 @@ def perf_stat(pids, seconds):
     return got
 
 
-def perf_profile(pid, seconds, out):
-    """Where the process's samples fall, by module and symbol (kernel symbols named, Windows code by module)."""
-    subprocess.run(["perf", "record", "-q", "-F", "2000", "-o", out, "-p", str(pid), "--", "sleep", str(seconds)],
-                   capture_output=True, timeout=seconds + 30)
-    report = subprocess.run(["perf", "report", "-i", out, "--stdio", "--sort", "dso,sym", "--percent-limit", "2"],
-                            capture_output=True, text=True, timeout=120).stdout
-    return [line for line in report.splitlines() if line.strip() and not line.startswith("#")]
+PROFILE_HZ = 4000  # a sample each 250 us of CPU: a few a tick, without the cost of sampling swamping the tick
+
+
+def perf_profile(pids, seconds, out):
+    """Where the processes' CPU goes, in us a tick: by module (Windows code is
+    named by its .dll or .exe) and, in the kernel, by function."""
+    subprocess.run(["perf", "record", "-q", "-e", "cpu-clock", "-F", str(PROFILE_HZ), "-o", out,
+                    "-p", ",".join(map(str, pids)), "--", "sleep", str(seconds)], capture_output=True, timeout=seconds + 30)
+
+    def samples(sort):
+        report = subprocess.run(["perf", "report", "-i", out, "--stdio", "-n", "--sort", sort],
+                                capture_output=True, text=True, timeout=120).stdout
+        for line in report.splitlines():
+            parts = line.split()
+            if len(parts) >= 3 and parts[0].endswith("%") and parts[1].isdigit():
+                yield int(parts[1]), " ".join(parts[2:])
+
+    us = 1e6 / PROFILE_HZ / (seconds / TICK_S)
+    modules = [(n * us, os.path.basename(name)) for n, name in samples("dso")]
+    kernel = [(n * us, name.split("] ", 1)[-1]) for n, name in samples("dso,sym") if name.startswith("[kernel")]
+    return modules, kernel[:8]
 
 
 class TracedServer:
@@ -203,7 +217,7 @@ def account(desktop, server, name, cmd, settings, seconds, out_dir, profile_on):
         prog_sys, quiet = summary(prog_calls), quiet_tick(prog_calls)
         serv_sys = summary(strace_calls([server_pid], seconds, os.path.join(out_dir, f"{name}-server.strace")))
         perf = {who: perf_stat(p, seconds) for who, p in (("program", pids), ("wineserver", [server_pid]))}
-        profile = perf_profile(max(pids), seconds, os.path.join(out_dir, f"{name}.perf")) if profile_on else []
+        profile = perf_profile(pids, seconds, os.path.join(out_dir, f"{name}.perf")) if profile_on else None
     finally:
         desktop.end(proc)
     strace_ticks = seconds / TICK_S
@@ -230,8 +244,11 @@ def account(desktop, server, name, cmd, settings, seconds, out_dir, profile_on):
         print(f"  perf per tick ({who}): CPU {got.get('task-clock', 0) * 1000 / strace_ticks:.1f} us, "
               f"context switches {got.get('context-switches', 0) / strace_ticks:.2f}, "
               f"system calls {got.get('raw_syscalls:sys_enter', 0) / strace_ticks:.2f}")
-    for line in profile:
-        print("   ", line.strip())
+    if profile:
+        modules, kernel = profile
+        print(f"  profile, us a tick: {sum(t for t, _ in modules):.1f} in all; "
+              + ", ".join(f"{name} {t:.1f}" for t, name in modules if t >= 0.5))
+        print("    the kernel's top functions: " + ", ".join(f"{name} {t:.1f}" for t, name in kernel))
     sys.stdout.flush()
 
 

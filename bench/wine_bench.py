@@ -16,7 +16,6 @@ import os
 import signal
 import statistics
 import subprocess
-import sys
 import tempfile
 import time
 
@@ -134,8 +133,9 @@ def idle_pair(desktop, floor, ours, settings, seconds, rounds):
     while one runs, the other is stopped, so the wineserver's time in a turn is
     the running program's and the session's own. Short turns, in ABBA order, let
     the machine's drift weigh on both alike. Returns each round's two costs (CPU s
-    a minute of the program and the wineserver) and the host's disk transfers a
-    second in pellumin's turns (each one may flash)."""
+    a minute of the program and the wineserver) with the host's disk transfers
+    pellumin's turn saw: those since its last turn ended, since its first sample
+    after a stop flashes what came while it was stopped."""
     prefix, procs = desktop.env["WINEPREFIX"], [desktop.spawn(*floor), desktop.spawn(*ours)]
     wait_started(desktop)
     if settings:  # opened as a user does, from the tray menu: pellumin's window is the active one
@@ -145,22 +145,22 @@ def idle_pair(desktop, floor, ours, settings, seconds, rounds):
     desktop.xdotool("mousemove", 5, 5)  # off the tray: Wine's tray tracks a pointer over it
     progs = [settled_pids(prefix, cmd[0]) for cmd in (floor, ours)]
     server = prefix_pids(prefix, "wineserver")
-    costs, transfers = [], 0
+    costs, seen = [], host_transfers()
     try:
         for r in range(rounds):
-            got = [None, None]
+            got, transfers = [None, None], 0
             for k in (0, 1) if r % 2 == 0 else (1, 0):
                 signal_all(progs[1 - k], signal.SIGSTOP)
                 signal_all(progs[k], signal.SIGCONT)
-                before = host_transfers()
                 got[k] = Cost(progs[k], server, seconds)
-                transfers += (host_transfers() - before) * k
-            costs.append(tuple(got))
+                if k == 1:
+                    transfers, seen = host_transfers() - seen, host_transfers()
+            costs.append((*got, transfers))
     finally:
         signal_all(progs[0] + progs[1], signal.SIGCONT)
         for p in procs:
             desktop.end(p)
-    return costs, transfers / (rounds * seconds)
+    return costs
 
 
 def print_idle_costs(desktop, bin_dir, seconds, rounds, starts):
@@ -174,27 +174,37 @@ def print_idle_costs(desktop, bin_dir, seconds, rounds, starts):
     print(f"the session's prefix is in {os.path.dirname(os.path.dirname(desktop.env['WINEPREFIX']))}", flush=True)
     print(f"idle cost, CPU s a minute (program + wineserver), {starts} starts of {rounds} rounds of "
           f"{seconds:g} s turns per pair (target: pellumin within 1.10x its floor, wake-ups within 10% of its):", flush=True)
-    got = {name: ([], 0.0) for name in pairs}
+    got = {name: [] for name in pairs}
     for _ in range(starts):
         for name, (floor, ours, settings) in pairs.items():
-            runs, transfers = idle_pair(desktop, floor, ours, settings, seconds, rounds)
-            got[name] = (got[name][0] + [runs], got[name][1] + transfers / starts)
-    for name, (starts_runs, transfers) in got.items():
+            got[name].append(idle_pair(desktop, floor, ours, settings, seconds, rounds))
+    for name, starts_runs in got.items():
         runs = [run for start in starts_runs for run in start]
-        base, cost = (statistics.mean(run[i].total for run in runs) for i in (0, 1))
-        q1, _, q3 = statistics.quantiles([o.total / f.total for f, o in runs], n=4, method="inclusive")
-        per_start = [sum(o.total for _, o in start) / sum(f.total for f, _ in start) for start in starts_runs]
-        print(f"  {name}: floor {base:.3f}, pellumin {cost:.3f}, ratio {cost / base:.2f}; spread: the rounds' "
-              f"quartiles {q1:.2f}-{q3:.2f}, the {len(per_start)} starts' range {min(per_start):.2f}-"
-              f"{max(per_start):.2f}; host disk transfers/s {transfers:.1f}", flush=True)
-        for i, who in enumerate(("floor", "pellumin")):
-            mean = {key: statistics.mean(getattr(run[i], key) for run in runs)
-                    for key in ("total", "server_cpu", "prog_wake", "server_wake")}
-            print(f"    {who}: CPU {mean['total']:.3f}, wineserver's share {mean['server_cpu'] / mean['total']:.0%}; "
-                  f"wake-ups/s: program {mean['prog_wake']:.1f}, wineserver {mean['server_wake']:.1f}, "
-                  f"both {mean['prog_wake'] + mean['server_wake']:.1f}", flush=True)
-        wake = [statistics.mean(run[i].prog_wake + run[i].server_wake for run in runs) for i in (0, 1)]
-        print(f"    wake-ups/s, pellumin against its floor: {wake[1] / wake[0]:.2f}x", flush=True)
+        print_pair(name, runs, [run for run in runs if run[2] == 0], starts_runs, seconds)
+
+
+def print_pair(name, runs, quiet, starts_runs, seconds):
+    """All rounds, as the machine was; then only the quiet ones, in which pellumin
+    saw no disk transfer: its idle cost, without the flashes and texts of disk events."""
+    base, cost = (statistics.mean(run[i].total for run in runs) for i in (0, 1))
+    q1, _, q3 = statistics.quantiles([o.total / f.total for f, o, _ in runs], n=4, method="inclusive")
+    per_start = [sum(o.total for _, o, _ in start) / sum(f.total for f, _, _ in start) for start in starts_runs]
+    transfers = sum(run[2] for run in runs) / (len(runs) * 2 * seconds)
+    print(f"  {name}: floor {base:.3f}, pellumin {cost:.3f}, ratio {cost / base:.2f}; spread: the rounds' "
+          f"quartiles {q1:.2f}-{q3:.2f}, the {len(per_start)} starts' range {min(per_start):.2f}-"
+          f"{max(per_start):.2f}; host disk transfers/s {transfers:.1f}", flush=True)
+    if quiet:
+        qbase, qcost = (statistics.mean(run[i].total for run in quiet) for i in (0, 1))
+        print(f"    quiet rounds ({len(quiet)} of {len(runs)}, no transfer for pellumin to flash): floor {qbase:.3f}, "
+              f"pellumin {qcost:.3f}, ratio {qcost / qbase:.2f}", flush=True)
+    for i, who in enumerate(("floor", "pellumin")):
+        mean = {key: statistics.mean(getattr(run[i], key) for run in runs)
+                for key in ("total", "server_cpu", "prog_wake", "server_wake")}
+        print(f"    {who}: CPU {mean['total']:.3f}, wineserver's share {mean['server_cpu'] / mean['total']:.0%}; "
+              f"wake-ups/s: program {mean['prog_wake']:.1f}, wineserver {mean['server_wake']:.1f}, "
+              f"both {mean['prog_wake'] + mean['server_wake']:.1f}", flush=True)
+    wake = [statistics.mean(run[i].prog_wake + run[i].server_wake for run in runs) for i in (0, 1)]
+    print(f"    wake-ups/s, pellumin against its floor: {wake[1] / wake[0]:.2f}x", flush=True)
 
 
 def latency(desktop, bursts, scratch):
