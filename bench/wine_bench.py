@@ -60,7 +60,7 @@ def prefix_root():
     """Where the session's prefix goes: in memory where the machine has a tmpfs.
     The wineserver writes its registry out about every 30 s; in a prefix on the
     watched disk that was some 15 transfers each time, all flashed by pellumin
-    and counted against it, a quarter of its idle turns' disk events."""
+    and counted against it."""
     shm = "/dev/shm"
     return shm if os.path.isdir(shm) and os.access(shm, os.W_OK) else None
 
@@ -153,8 +153,9 @@ def idle_pair(desktop, floor, ours, settings, seconds, rounds):
                 signal_all(progs[1 - k], signal.SIGSTOP)
                 signal_all(progs[k], signal.SIGCONT)
                 got[k] = Cost(progs[k], server, seconds)
-                if k == 1:
-                    transfers, seen = host_transfers() - seen, host_transfers()
+                if k == 1:  # one reading: a transfer between two would count for no turn
+                    now = host_transfers()
+                    transfers, seen = now - seen, now
             costs.append((*got, transfers))
     finally:
         signal_all(progs[0] + progs[1], signal.SIGCONT)
