@@ -94,8 +94,8 @@ def summary(calls):
     return got
 
 
-def quiet_tick(calls, marker=("_llseek", "lseek")):
-    """The commonest tick, cut at each sample's seek: (its share of the ticks, {name: (calls, seconds)}), or None."""
+def quiet_tick(calls, marker=("pread64", "pread")):
+    """The commonest tick, cut at each sample's read of a disk's counters: (its share of the ticks, {name: (calls, seconds)}), or None."""
     ticks, current = [], None
     for name, took in calls:
         if name in marker:
