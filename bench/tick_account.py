@@ -95,7 +95,8 @@ def summary(calls):
 
 
 def quiet_tick(calls, marker=("pread64", "pread")):
-    """The commonest tick, cut at each sample's read of a disk's counters: (its share of the ticks, {name: (calls, seconds)}), or None."""
+    """The commonest tick, cut at each sample's read of a disk's counters (one
+    disk watched): (its share of the ticks, {name: (calls, seconds)}), or None."""
     ticks, current = [], None
     for name, took in calls:
         if name in marker:
