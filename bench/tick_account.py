@@ -1,13 +1,14 @@
-"""What one idle tick costs, counted: for the bare timer and pellumin (as
-started, and with Settings shown beside the bare timer showing a window like
-it), over the same length of time each, the wake-ups a second (voluntary
-context switches of the program's threads and of the wineserver), the Wine
-server requests by name per tick (from a wineserver run with -d1), and the
-system calls per tick of the program and of the wineserver (strace -c, in a
-second window of the same length: strace's own cost stays out of the counts
-above). Counts, not CPU ratios: they hold on a busy machine.
+"""What one idle tick costs, counted: for the bare timer, the sampling floor
+(the bare timer making pellumin's sample) and pellumin (as started, and with
+Settings shown beside the two showing a window like it), over the same length
+of time each, the wake-ups a second (voluntary context switches of the
+program's threads and of the wineserver), the Wine server requests by name per
+tick (from a wineserver run with -d1), and the system calls per tick of the
+program and of the wineserver (strace -c, in a second window of the same
+length: strace's own cost stays out of the counts above). Counts, not CPU
+ratios: they hold on a busy machine.
 
-usage: tick_account.py [BIN_DIR] [--seconds N] [--out DIR]
+usage: tick_account.py [BIN_DIR] [--seconds N] [--out DIR] [--only CASE] [--profile]
 """
 
 import argparse
@@ -263,9 +264,10 @@ def main():
     args = ap.parse_args()
     bin_dir, why = (os.path.abspath(args.bin_dir), "as asked") if args.bin_dir else wine_tree()
     print(describe(bin_dir, why), flush=True)
-    bare, exe = f"{bin_dir}/np_bare_timer.exe", f"{bin_dir}/pellumin.exe"
-    cases = [("floor", [bare], False), ("pellumin", [exe], False),
-             ("floor-settings", [bare, "settings"], False), ("pellumin-settings", [exe], True)]
+    bare, sampler, exe = (f"{bin_dir}/{name}.exe" for name in ("np_bare_timer", "np_sample_timer", "pellumin"))
+    cases = [("floor", [bare], False), ("sampler", [sampler], False), ("pellumin", [exe], False),
+             ("floor-settings", [bare, "settings"], False), ("sampler-settings", [sampler, "settings"], False),
+             ("pellumin-settings", [exe], True)]
     with tempfile.TemporaryDirectory() as tmp:
         out_dir = args.out or tmp
         os.makedirs(out_dir, exist_ok=True)

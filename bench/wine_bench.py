@@ -5,6 +5,7 @@ from a disk write to the first Scroll Lock event, and handles and memory over a
 long session under write bursts (the soak run's session).
 
 usage: wine_bench.py [BIN_DIR] [--seconds N] [--rounds N] [--starts N] [--bursts N] [--soak-minutes N] [--idle-only]
+                    [--with-sample]
 (BIN_DIR: the build with pellumin.exe and the bare timer of the same architecture;
 by default the Wine suite's choice, build/i686 wherever this machine runs 32-bit code)
 """
@@ -128,83 +129,105 @@ def signal_all(pids, sig):
             os.kill(pid, sig)
 
 
-def idle_pair(desktop, floor, ours, settings, seconds, rounds):
-    """The floor and pellumin run side by side in one session and take turns:
-    while one runs, the other is stopped, so the wineserver's time in a turn is
-    the running program's and the session's own. Short turns, in ABBA order, let
-    the machine's drift weigh on both alike. Returns each round's two costs (CPU s
-    a minute of the program and the wineserver) with the host's disk transfers
-    pellumin's turn saw: those since its last turn ended, since its first sample
-    after a stop flashes what came while it was stopped."""
-    prefix, procs = desktop.env["WINEPREFIX"], [desktop.spawn(*floor), desktop.spawn(*ours)]
+def idle_pair(desktop, cmds, settings, seconds, rounds):
+    """The floor and pellumin (last; the sampling floor between them when asked
+    for) run side by side in one session and take turns: while one runs, the
+    others are stopped, so the wineserver's time in a turn is the running
+    program's and the session's own. Short turns, in ABBA order, let the
+    machine's drift weigh on all alike. Returns each round's costs (CPU s a
+    minute of the program and the wineserver), in the order of `cmds`, with the
+    host's disk transfers pellumin's turn saw: those since its last turn ended,
+    since its first sample after a stop flashes what came while it was stopped."""
+    prefix, procs = desktop.env["WINEPREFIX"], [desktop.spawn(*cmd) for cmd in cmds]
     wait_started(desktop)
     if settings:  # opened as a user does, from the tray menu: pellumin's window is the active one
         desktop.pick(SETTINGS)
         wait_until(lambda: desktop.probe("form", "Settings", HOLD_S * 1000).get("visible") == "1", HOLD_S,
                    "the Settings window shown")
     desktop.xdotool("mousemove", 5, 5)  # off the tray: Wine's tray tracks a pointer over it
-    progs = [settled_pids(prefix, cmd[0]) for cmd in (floor, ours)]
+    progs = [settled_pids(prefix, cmd[0]) for cmd in cmds]
     server = prefix_pids(prefix, "wineserver")
-    costs, seen = [], host_transfers()
+    costs, seen, ours = [], host_transfers(), len(cmds) - 1
     try:
         for r in range(rounds):
-            got, transfers = [None, None], 0
-            for k in (0, 1) if r % 2 == 0 else (1, 0):
-                signal_all(progs[1 - k], signal.SIGSTOP)
+            got, transfers = [None] * len(cmds), 0
+            for k in range(len(cmds)) if r % 2 == 0 else reversed(range(len(cmds))):
+                for other in range(len(cmds)):
+                    if other != k:
+                        signal_all(progs[other], signal.SIGSTOP)
                 signal_all(progs[k], signal.SIGCONT)
                 got[k] = Cost(progs[k], server, seconds)
-                if k == 1:  # one reading: a transfer between two would count for no turn
+                if k == ours:  # one reading: a transfer between two would count for no turn
                     now = host_transfers()
                     transfers, seen = now - seen, now
-            costs.append((*got, transfers))
+            costs.append((got, transfers))
     finally:
-        signal_all(progs[0] + progs[1], signal.SIGCONT)
+        signal_all([pid for group in progs for pid in group], signal.SIGCONT)
         for p in procs:
             desktop.end(p)
     return costs
 
 
-def print_idle_costs(desktop, bin_dir, seconds, rounds, starts):
+def print_idle_costs(desktop, bin_dir, seconds, rounds, starts, with_sample):
     """Each pair against its own floor: pellumin as started beside the bare timer,
     and with Settings shown beside the bare timer showing a window like it. Each
     pair is started afresh `starts` times, in turns with the other pair, since a
-    start sets how the program's timer falls among the session's other wake-ups."""
-    bare, exe = f"{bin_dir}/np_bare_timer.exe", f"{bin_dir}/pellumin.exe"
-    pairs = {"as started": ([bare], [exe], False), "Settings shown": ([bare, "settings"], [exe], True)}
+    start sets how the program's timer falls among the session's other wake-ups.
+    With `with_sample`, the sampling floor (the bare timer making pellumin's
+    sample at each tick) takes turns between them: the sample's share and the
+    rest's."""
+    bare, sampler, exe = (f"{bin_dir}/{name}.exe" for name in ("np_bare_timer", "np_sample_timer", "pellumin"))
+    pairs = {"as started": ([[bare], [sampler], [exe]], False),
+             "Settings shown": ([[bare, "settings"], [sampler, "settings"], [exe]], True)}
+    names = ["floor", "sampling floor", "pellumin"]
+    if not with_sample:
+        pairs = {name: ([cmds[0], cmds[2]], settings) for name, (cmds, settings) in pairs.items()}
+        names = [names[0], names[2]]
     os.sync()  # the new prefix's files reach the disk now, not as transfers in the first turns
     print(f"the session's prefix is in {os.path.dirname(os.path.dirname(desktop.env['WINEPREFIX']))}", flush=True)
     print(f"idle cost, CPU s a minute (program + wineserver), {starts} starts of {rounds} rounds of "
           f"{seconds:g} s turns per pair (target: pellumin within 1.10x its floor, wake-ups within 10% of its):", flush=True)
     got = {name: [] for name in pairs}
     for _ in range(starts):
-        for name, (floor, ours, settings) in pairs.items():
-            got[name].append(idle_pair(desktop, floor, ours, settings, seconds, rounds))
+        for name, (cmds, settings) in pairs.items():
+            got[name].append(idle_pair(desktop, cmds, settings, seconds, rounds))
     for name, starts_runs in got.items():
-        runs = [run for start in starts_runs for run in start]
-        print_pair(name, runs, [run for run in runs if run[2] == 0], starts_runs, seconds)
+        print_pair(name, names, starts_runs, seconds)
 
 
-def print_pair(name, runs, quiet, starts_runs, seconds):
+def ratio_line(runs, i, j):
+    """Program j's cost against program i's over these rounds, with the rounds' quartiles."""
+    base, cost = (statistics.mean(got[k].total for got, _ in runs) for k in (i, j))
+    if len(runs) < 2:
+        return base, cost, f"ratio {cost / base:.2f}"
+    q1, _, q3 = statistics.quantiles([got[j].total / got[i].total for got, _ in runs], n=4, method="inclusive")
+    return base, cost, f"ratio {cost / base:.2f} (the rounds' quartiles {q1:.2f}-{q3:.2f})"
+
+
+def print_pair(name, names, starts_runs, seconds):
     """All rounds, as the machine was; then only the quiet ones, in which pellumin
     saw no disk transfer: its idle cost, without the flashes and texts of disk events."""
-    base, cost = (statistics.mean(run[i].total for run in runs) for i in (0, 1))
-    q1, _, q3 = statistics.quantiles([o.total / f.total for f, o, _ in runs], n=4, method="inclusive")
-    per_start = [sum(o.total for _, o, _ in start) / sum(f.total for f, _, _ in start) for start in starts_runs]
-    transfers = sum(run[2] for run in runs) / (len(runs) * 2 * seconds)
-    print(f"  {name}: floor {base:.3f}, pellumin {cost:.3f}, ratio {cost / base:.2f}; spread: the rounds' "
-          f"quartiles {q1:.2f}-{q3:.2f}, the {len(per_start)} starts' range {min(per_start):.2f}-"
-          f"{max(per_start):.2f}; host disk transfers/s {transfers:.1f}", flush=True)
+    runs = [run for start in starts_runs for run in start]
+    quiet = [run for run in runs if run[1] == 0]
+    ours = len(names) - 1
+    base, cost, ratio = ratio_line(runs, 0, ours)
+    per_start = [sum(got[ours].total for got, _ in start) / sum(got[0].total for got, _ in start)
+                 for start in starts_runs]
+    print(f"  {name}: floor {base:.3f}, pellumin {cost:.3f}, {ratio}; the {len(per_start)} starts' range "
+          f"{min(per_start):.2f}-{max(per_start):.2f}; host disk transfers/s "
+          f"{sum(t for _, t in runs) / (len(runs) * len(names) * seconds):.1f}", flush=True)
     if quiet:
-        qbase, qcost = (statistics.mean(run[i].total for run in quiet) for i in (0, 1))
-        print(f"    quiet rounds ({len(quiet)} of {len(runs)}, no transfer for pellumin to flash): floor {qbase:.3f}, "
-              f"pellumin {qcost:.3f}, ratio {qcost / qbase:.2f}", flush=True)
-    for i, who in enumerate(("floor", "pellumin")):
-        mean = {key: statistics.mean(getattr(run[i], key) for run in runs)
+        for i, j in [(0, ours)] + ([(0, 1), (1, ours)] if ours == 2 else []):
+            base, cost, ratio = ratio_line(quiet, i, j)
+            print(f"    quiet rounds ({len(quiet)} of {len(runs)}, no transfer for pellumin to flash): "
+                  f"{names[i]} {base:.3f}, {names[j]} {cost:.3f}, {ratio}", flush=True)
+    for i, who in enumerate(names):
+        mean = {key: statistics.mean(getattr(got[i], key) for got, _ in runs)
                 for key in ("total", "server_cpu", "prog_wake", "server_wake")}
         print(f"    {who}: CPU {mean['total']:.3f}, wineserver's share {mean['server_cpu'] / mean['total']:.0%}; "
               f"wake-ups/s: program {mean['prog_wake']:.1f}, wineserver {mean['server_wake']:.1f}, "
               f"both {mean['prog_wake'] + mean['server_wake']:.1f}", flush=True)
-    wake = [statistics.mean(run[i].prog_wake + run[i].server_wake for run in runs) for i in (0, 1)]
+    wake = [statistics.mean(got[i].prog_wake + got[i].server_wake for got, _ in runs) for i in (0, ours)]
     print(f"    wake-ups/s, pellumin against its floor: {wake[1] / wake[0]:.2f}x", flush=True)
 
 
@@ -264,6 +287,8 @@ def main():
     ap.add_argument("--bursts", type=int, default=20)
     ap.add_argument("--soak-minutes", type=int, default=10, help="length of the handles and memory session")
     ap.add_argument("--idle-only", action="store_true", help="the idle pairs alone")
+    ap.add_argument("--with-sample", action="store_true",
+                    help="the sampling floor (np_sample_timer.exe) takes turns too: the sample's share of the gap")
     args = ap.parse_args()
     bin_dir, why = (os.path.abspath(args.bin_dir), "as asked") if args.bin_dir else wine_tree()
     print(describe(bin_dir, why) + "; the bare timer is of the same build", flush=True)
@@ -271,7 +296,7 @@ def main():
         desktop = Desktop(bin_dir, tmp, root=prefix_root())  # the latency's scratch file stays on the disk
         try:
             desktop.watcher.stop()  # its polling would be counted against the server
-            print_idle_costs(desktop, bin_dir, args.seconds, args.rounds, args.starts)
+            print_idle_costs(desktop, bin_dir, args.seconds, args.rounds, args.starts, args.with_sample)
             if args.idle_only:
                 return
             lat = sorted(latency(desktop, args.bursts, os.path.join(tmp, "scratch")))
